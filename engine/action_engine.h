@@ -1,0 +1,73 @@
+#pragma once
+// The action engine: turns the live input state into MIDI short messages, once per tick.
+#include "engine/action_record.h"
+#include "engine/clock.h"
+#include "engine/input_state.h"
+#include "engine/message_log.h"
+#include "engine/short_message.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vantaro {
+
+// Everything the engine reads and writes that it does not own itself.
+struct EngineIo {
+    ActionList& actionList;
+    ActionRecord& captureRecord; // axisMask / buttonMask / povDirection: live joystick state
+    const JoystickState& joystick;
+    const GloveState& glove;
+    const std::int16_t& expandedView;
+    MessageLog& log;
+    Clock& clock;
+    ShortMessageSender& sender;
+};
+
+class ActionEngine {
+public:
+    // Evaluate every live action once; sends at most one message per action.
+    void actions(EngineIo& io);
+
+    double valueAt(int channel, int number) const {
+        return valueTable_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(number)];
+    }
+    std::uint32_t lastMessage() const { return lastMessage_; }
+
+private:
+    struct PerAction {
+        std::array<double, 6> lastAxisValue{};   // joystick axes, or glove hand axes
+        std::array<double, 5> lastFingerValue{};
+        double pressStepTime = 0;
+        double axisStepTime = 0;
+    };
+
+    bool evaluateHat(ActionRecord& a, int i, double& v);
+    bool evaluateButtons(ActionRecord& a, int i, std::int32_t m, bool send, double& v);
+    bool evaluateAxes(ActionRecord& a, int i, std::int32_t m, bool send, double& v);
+    bool evaluateFingers(ActionRecord& a, int i, double& v);
+    bool evaluateHand(ActionRecord& a, int i, bool send, double& v);
+    void pressValue(ActionRecord& a, int i, bool& send, double& v);
+    bool gatePasses(double& stepTime, std::int16_t delay);
+    void send(EngineIo& io, ActionRecord& a, double v);
+
+    std::array<std::array<double, 128>, 16> valueTable_{};
+    std::array<PerAction, kActionSlots> perAction_{};
+    std::array<bool, 6> axisLock_{};
+    std::array<bool, 6> axisInZone_{};
+    std::array<bool, 6> axisRecentred_{};
+    std::array<bool, 5> fingerReverse_{};
+    std::array<bool, 5> fingerWrapArmed_{};
+    std::array<bool, 5> fingerLatch_{};
+    std::int32_t previousButtons_ = 0;
+    std::int32_t previousPov_ = 0;
+    std::uint32_t lastMessage_ = 0;
+
+    // Per-call inputs, taken at the start of actions().
+    EngineIo* io_ = nullptr;
+    double now_ = 0;
+    std::int32_t currentButtons_ = 0;
+    std::int32_t currentPov_ = 0;
+    std::int32_t movedAxes_ = 0;
+};
+
+} // namespace vantaro

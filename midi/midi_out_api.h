@@ -1,0 +1,36 @@
+#pragma once
+// A MIDI output interface shaped after the platform's multimedia API: device ids count
+// from 0, every call returns 0 on success or one of the result codes below.
+#include <cstdint>
+#include <string>
+
+namespace vantaro {
+
+using MmResult = std::uint32_t;
+using MidiOutHandle = std::uintptr_t; // 0 = nothing open
+
+inline constexpr MmResult MMSYSERR_NOERROR = 0;
+inline constexpr MmResult MMSYSERR_ERROR = 1;
+inline constexpr MmResult MMSYSERR_BADDEVICEID = 2;
+inline constexpr MmResult MMSYSERR_NOTENABLED = 3;
+inline constexpr MmResult MMSYSERR_ALLOCATED = 4;
+inline constexpr MmResult MMSYSERR_INVALHANDLE = 5;
+inline constexpr MmResult MMSYSERR_NODRIVER = 6;
+inline constexpr MmResult MMSYSERR_NOMEM = 7;
+inline constexpr MmResult MMSYSERR_INVALPARAM = 11;
+inline constexpr MmResult MIDIERR_STILLPLAYING = 65;
+inline constexpr MmResult MIDIERR_NOTREADY = 67;
+inline constexpr MmResult MIDIERR_BADOPENMODE = 70;
+
+class MidiOutApi {
+public:
+    virtual ~MidiOutApi() = default;
+    virtual std::uint32_t midiOutGetNumDevs() = 0;
+    // Product name of device id (at most 31 characters, as the platform's record holds).
+    virtual MmResult midiOutGetDevCaps(std::uint32_t deviceId, std::string& productName) = 0;
+    virtual MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId) = 0;
+    virtual MmResult midiOutClose(MidiOutHandle handle) = 0;
+    virtual MmResult midiOutShortMsg(MidiOutHandle handle, std::uint32_t message) = 0;
+};
+
+} // namespace vantaro

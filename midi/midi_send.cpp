@@ -1,0 +1,36 @@
+#include "midi/midi_send.h"
+
+#include "engine/numbers.h"
+
+namespace vantaro {
+
+std::string midiErrorText(std::int16_t code) {
+    const char* meaning;
+    switch (code) {
+    case 2: meaning = " : Device ID out of range."; break;
+    case 3: meaning = " : Hardware is still busy."; break;
+    case 5: meaning = " : Device handle is invalid."; break;
+    case 6: meaning = " : No device driver present."; break;
+    case 7: meaning = " : Memory allocation error."; break;
+    case 11: meaning = " : Invalid parameter passed."; break;
+    case 65: meaning = " : Something is still playing.  The midi port was busy."; break;
+    case 67: meaning = " : Hardware is still busy."; break;
+    case 70: meaning = " : Operation unsupported with open mode."; break;
+    default: meaning = " : You suck"; break;
+    }
+    return numberText(code) + meaning;
+}
+
+std::int16_t MidiSender::sendShortMessage(std::uint32_t message) {
+    const auto r = static_cast<std::int16_t>(api_.midiOutShortMsg(handle_, message));
+    if (r != 0 && !stopWarnings_ && !windowOpen_) {
+        lastSendError_ = r;
+        windowOpen_ = true;
+        const MidiErrorChoice choice = ui_.showMidiError(midiErrorText(r));
+        windowOpen_ = false;
+        if (choice == MidiErrorChoice::StopWarnings) stopWarnings_ = true;
+    }
+    return r;
+}
+
+} // namespace vantaro
