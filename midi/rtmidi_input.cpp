@@ -1,0 +1,262 @@
+#include "midi/rtmidi_input.h"
+
+#include "midi/jack_midi_out.h"
+
+#include <RtMidi.h>
+#include <jack/jack.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <mutex>
+
+namespace vantaro {
+
+namespace {
+
+RtMidi::Api rtApi(MidiSystem s) {
+    return s == MidiSystem::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+// What the RtMidi thread and the UI thread share; posted notifications hold it weakly, so a
+// reader released before its notification runs is simply skipped.
+struct Shared : std::enable_shared_from_this<Shared> {
+    explicit Shared(MainThreadPoster& p) : poster(p) {}
+    MainThreadPoster& poster;
+    std::mutex mutex;
+    std::vector<std::array<std::uint8_t, 3>> ring; // allocated at open, never grown
+    std::size_t head = 0;
+    std::size_t count = 0;
+    bool overflowReported = false;
+    std::atomic<bool> delivering{false};
+    std::atomic<bool> arrivalPosted{false};
+    std::array<std::atomic<bool>, 256> ignored{};
+    MidiInReader* reader = nullptr; // UI thread only
+};
+
+void postError(const std::shared_ptr<Shared>& shared, std::int32_t code, std::string text) {
+    shared->poster.post([weak = std::weak_ptr<Shared>(shared), code, text = std::move(text)] {
+        if (auto s = weak.lock())
+            if (s->reader && s->reader->onError) s->reader->onError(code, text);
+    });
+}
+
+class RtMidiInputReader final : public MidiInReader {
+  public:
+    RtMidiInputReader(RtMidiInput& system, MainThreadPoster& poster)
+        : system_(system), shared_(std::make_shared<Shared>(poster)) {
+        shared_->reader = this;
+    }
+    ~RtMidiInputReader() override {
+        shared_->reader = nullptr;
+        closePort();
+    }
+
+    void command(std::int16_t code) override {
+        switch (code) {
+        case Open:
+            openPort();
+            break;
+        case Close:
+            closePort();
+            break;
+        case Start:
+            if (state_ >= 1) {
+                shared_->delivering = true;
+                state_ = 2;
+            }
+            break;
+        case Stop:
+            if (state_ >= 1) {
+                shared_->delivering = false;
+                state_ = 1;
+            }
+            break;
+        case RemoveCurrent: {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->count > 0) {
+                shared_->head = (shared_->head + 1) % shared_->ring.size();
+                --shared_->count;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void setPortIndex(std::int32_t index) override { portIndex_ = index; }
+    std::int32_t portIndex() const override { return portIndex_; }
+    std::int32_t pendingCount() const override {
+        std::lock_guard lock(shared_->mutex);
+        return static_cast<std::int32_t>(shared_->count);
+    }
+    std::int16_t status() const override { return current(0); }
+    std::int16_t data1() const override { return current(1); }
+    std::int16_t data2() const override { return current(2); }
+    std::int16_t state() const override { return state_; }
+    void ignoreStatus(std::int16_t status, bool on) override {
+        if (status >= 0 && status < 256) shared_->ignored[static_cast<std::size_t>(status)] = on;
+    }
+
+  private:
+    std::int16_t current(int i) const {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->count == 0) return 0;
+        return shared_->ring[shared_->head][static_cast<std::size_t>(i)];
+    }
+
+    static void received(double, std::vector<unsigned char>* message, void* user) {
+        auto* shared = static_cast<Shared*>(user);
+        if (!shared->delivering || message->empty() || message->size() > 3) return;
+        if ((*message)[0] < 0x80 || shared->ignored[(*message)[0]]) return;
+        std::array<std::uint8_t, 3> bytes{};
+        for (std::size_t i = 0; i < message->size(); ++i)
+            bytes[i] = (*message)[i];
+        bool overflow = false;
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->count == shared->ring.size()) {
+                overflow = !shared->overflowReported;
+                shared->overflowReported = true;
+            } else {
+                shared->ring[(shared->head + shared->count) % shared->ring.size()] = bytes;
+                ++shared->count;
+            }
+        }
+        if (overflow) {
+            shared->poster.post([weak = shared->weak_from_this()] {
+                if (auto s = weak.lock())
+                    if (s->reader && s->reader->onError)
+                        s->reader->onError(MMSYSERR_NOMEM, "MIDI input overflow: messages were lost.");
+            });
+        }
+        if (!shared->arrivalPosted.exchange(true)) {
+            shared->poster.post([weak = shared->weak_from_this()] {
+                if (auto s = weak.lock()) {
+                    s->arrivalPosted = false;
+                    if (s->reader && s->reader->onArrival) s->reader->onArrival();
+                }
+            });
+        }
+    }
+
+    static void rtError(RtMidiError::Type type, const std::string& text, void* user) {
+        auto* self = static_cast<RtMidiInputReader*>(user);
+        if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) {
+            self->lastWarning_ = text;
+            return;
+        }
+        postError(self->shared_, static_cast<std::int32_t>(type), text);
+    }
+
+    void openPort() {
+        if (state_ >= 1) return;
+        const std::string name = system_.portName(static_cast<std::uint32_t>(std::max(portIndex_, 0)));
+        if (portIndex_ < 0 || name.empty()) {
+            postError(shared_, MMSYSERR_BADDEVICEID,
+                      "There is no MIDI input port " + std::to_string(portIndex_) + ".");
+            return;
+        }
+        try {
+            in_ = std::make_unique<RtMidiIn>(rtApi(system_.system()), "Vantaro in", 100);
+        } catch (const RtMidiError& e) {
+            postError(shared_, MMSYSERR_NODRIVER, e.getMessage());
+            return;
+        }
+        in_->setErrorCallback(&RtMidiInputReader::rtError, this);
+        // Timing clock passes like any other message; system exclusive is no short message.
+        in_->ignoreTypes(true, false, false);
+        {
+            std::lock_guard lock(shared_->mutex);
+            shared_->ring.assign(RtMidiInput::kQueueLimit, {});
+            shared_->head = shared_->count = 0;
+            shared_->overflowReported = false;
+        }
+        in_->setCallback(&RtMidiInputReader::received, shared_.get());
+        const unsigned n = in_->getPortCount();
+        unsigned index = n;
+        for (unsigned i = 0; i < n && index == n; ++i)
+            if (in_->getPortName(i) == name) index = i;
+        if (index == n) {
+            in_.reset();
+            postError(shared_, MMSYSERR_BADDEVICEID, "The MIDI input port " + name + " is no longer there.");
+            return;
+        }
+        lastWarning_.clear();
+        in_->openPort(index, "in " + std::to_string(portIndex_));
+        if (!in_->isPortOpen() || !lastWarning_.empty()) {
+            const std::string why = lastWarning_.empty() ? "it could not be opened." : lastWarning_;
+            in_.reset();
+            postError(shared_, MMSYSERR_ALLOCATED, "MIDI input " + name + ": " + why);
+            return;
+        }
+        state_ = 1;
+    }
+
+    void closePort() {
+        shared_->delivering = false;
+        // Destroying RtMidiIn stops its thread, so no callback runs after this.
+        in_.reset();
+        std::lock_guard lock(shared_->mutex);
+        shared_->head = shared_->count = 0;
+        state_ = 0;
+    }
+
+    RtMidiInput& system_;
+    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<RtMidiIn> in_;
+    std::int32_t portIndex_ = 0;
+    std::int16_t state_ = 0;
+    std::string lastWarning_;
+};
+
+} // namespace
+
+RtMidiInput::RtMidiInput(MainThreadPoster& poster) : poster_(poster) {
+    if (::access("/dev/snd/seq", R_OK | W_OK) == 0) {
+        try {
+            RtMidiIn probe(RtMidi::LINUX_ALSA, "Vantaro in");
+            system_ = MidiSystem::Alsa;
+            return;
+        } catch (const RtMidiError&) {
+        }
+    }
+    system_ = MidiSystem::Jack;
+}
+
+std::uint32_t RtMidiInput::midiInGetNumDevs() {
+    ports_.clear();
+    if (system_ == MidiSystem::Jack) {
+        JackMidiOut::listPorts(JackPortIsOutput, ports_);
+    } else {
+        try {
+            RtMidiIn lister(RtMidi::LINUX_ALSA, "Vantaro in");
+            const unsigned n = lister.getPortCount();
+            for (unsigned i = 0; i < n; ++i)
+                ports_.push_back(lister.getPortName(i));
+        } catch (const RtMidiError&) {
+        }
+    }
+    std::erase_if(ports_, [](const std::string& n) { return n.empty() || isOwnPort(n); });
+    listed_ = true;
+    return static_cast<std::uint32_t>(ports_.size());
+}
+
+MmResult RtMidiInput::midiInGetDevCaps(std::uint32_t deviceId, std::string& name) {
+    if (!listed_) midiInGetNumDevs();
+    if (deviceId >= ports_.size()) return MMSYSERR_BADDEVICEID;
+    name = productName(ports_[deviceId]);
+    return MMSYSERR_NOERROR;
+}
+
+std::string RtMidiInput::portName(std::uint32_t deviceId) {
+    if (!listed_) midiInGetNumDevs();
+    return deviceId < ports_.size() ? ports_[deviceId] : std::string();
+}
+
+std::unique_ptr<MidiInReader> RtMidiInput::createReader() {
+    return std::make_unique<RtMidiInputReader>(*this, poster_);
+}
+
+} // namespace vantaro
