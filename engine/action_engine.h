@@ -63,7 +63,8 @@ class ActionEngine {
     std::array<bool, 5> fingerWrapArmed_{};
     std::array<bool, 5> fingerLatch_{};
     std::int32_t previousButtons_ = 0;
-    std::int32_t previousPov_ = 0;
+    // Starts centred: an untouched hat must not read as a release from "Up" on the first tick.
+    std::int32_t previousPov_ = kPovCentred;
     std::uint32_t lastMessage_ = 0;
 };
 
