@@ -24,7 +24,7 @@ struct EngineIo {
 };
 
 class ActionEngine {
-  public:
+public:
     // Evaluate every live action once; sends at most one message per action.
     void actions(EngineIo& io);
 
@@ -33,7 +33,7 @@ class ActionEngine {
     }
     std::uint32_t lastMessage() const { return lastMessage_; }
 
-  private:
+private:
     struct PerAction {
         std::array<double, 6> lastAxisValue{}; // joystick axes, or glove hand axes
         std::array<double, 5> lastFingerValue{};

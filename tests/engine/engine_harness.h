@@ -9,7 +9,7 @@ namespace vantaro::testing {
 
 // The output at the end of the send path; returns a chosen result code.
 class RecordingSender final : public ShortMessageSender {
-  public:
+public:
     std::int16_t sendShortMessage(std::uint32_t message) override {
         sent.push_back(message);
         return result;

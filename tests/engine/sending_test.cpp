@@ -128,7 +128,7 @@ TEST(DamagedRecords, EntryZeroIsNeverEvaluated) {
 // The engine in front of the real send path: a failing output opens the error window once.
 namespace {
 class FailingOutput final : public MidiOutApi {
-  public:
+public:
     std::uint32_t midiOutGetNumDevs() override { return 0; }
     MmResult midiOutGetDevCaps(std::uint32_t, std::string&) override { return MMSYSERR_BADDEVICEID; }
     MmResult midiOutOpen(MidiOutHandle*, std::uint32_t) override { return MMSYSERR_BADDEVICEID; }
@@ -138,7 +138,7 @@ class FailingOutput final : public MidiOutApi {
 };
 
 class ScriptedUi final : public UiPort {
-  public:
+public:
     bool askYesNo(const std::string&) override { return true; }
     void showMessage(const std::string&) override {}
     MidiErrorChoice showMidiError(const std::string& text) override {
