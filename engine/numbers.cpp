@@ -1,7 +1,6 @@
 #include "engine/numbers.h"
 
 #include <cctype>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -165,13 +164,8 @@ double readNumber(std::string_view text) {
 }
 
 double roundHalfEven(double value) {
-    // nearbyint follows the current rounding mode; make sure it is to-nearest-even.
-    const int mode = std::fegetround();
-    if (mode == FE_TONEAREST) return std::nearbyint(value);
-    std::fesetround(FE_TONEAREST);
-    const double r = std::nearbyint(value);
-    std::fesetround(mode);
-    return r;
+    // The program never leaves the default to-nearest-even rounding mode, which nearbyint follows.
+    return std::nearbyint(value);
 }
 
 template <typename T> static std::optional<T> toWidth(double value) {
