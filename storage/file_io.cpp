@@ -1,5 +1,6 @@
 #include "storage/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +10,7 @@ namespace vantaro {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> readWholeFile(const fs::path& path) {
+std::optional<FileHead> readFileHead(const fs::path& path, std::size_t maxBytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
@@ -17,20 +18,28 @@ std::optional<std::string> readWholeFile(const fs::path& path) {
         ::close(fd);
         return std::nullopt;
     }
-    std::string bytes;
+    FileHead head;
+    head.size = static_cast<std::uint64_t>(st.st_size);
     char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+    while (head.bytes.size() < maxBytes) {
+        const std::size_t want = std::min(sizeof buf, maxBytes - head.bytes.size());
+        const ssize_t n = ::read(fd, buf, want);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
             return std::nullopt;
         }
-        bytes.append(buf, static_cast<std::size_t>(n));
+        head.bytes.append(buf, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    return bytes;
+    return head;
+}
+
+std::optional<std::string> readWholeFile(const fs::path& path) {
+    std::optional<FileHead> head = readFileHead(path, static_cast<std::size_t>(-1));
+    if (!head) return std::nullopt;
+    return std::move(head->bytes);
 }
 
 namespace {
