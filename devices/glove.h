@@ -25,10 +25,10 @@ bool centreGlove(GloveBridge& bridge);
 
 // Which of the glove widgets the main window shows after start-up.
 struct GloveWidgets {
-    bool noGloveLabel = true;    // Label2 "No P5 Glove Detected"
-    bool getGloveButton = true;  // Command12 "&Get a P5 Glove"
-    bool centreButton = false;   // Command13 "Ce&nter"
-    bool gloveLabels = false;    // Label11 elements 0..27
+    bool noGloveLabel = true;   // Label2 "No P5 Glove Detected"
+    bool getGloveButton = true; // Command12 "&Get a P5 Glove"
+    bool centreButton = false;  // Command13 "Ce&nter"
+    bool gloveLabels = false;   // Label11 elements 0..27
 };
 
 // Start-up's glove step: initialise the glove, set glove.glovePresent when exactly one
