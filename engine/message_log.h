@@ -8,7 +8,7 @@
 namespace vantaro {
 
 class MessageLog {
-public:
+  public:
     static constexpr std::size_t kLimit = 3000;
     enum class Caret { Start, End };
 
@@ -25,7 +25,7 @@ public:
     // Bumped on every change, so a view can refresh only when something changed.
     std::uint64_t revision() const { return revision_; }
 
-private:
+  private:
     std::string text_;
     Caret caret_ = Caret::Start;
     std::uint64_t revision_ = 0;

@@ -20,7 +20,8 @@ std::size_t formatNumber(char* buf, std::int64_t value) {
     } while (mag != 0);
     std::size_t out = 0;
     buf[out++] = value < 0 ? '-' : ' ';
-    while (n > 0) buf[out++] = digits[--n];
+    while (n > 0)
+        buf[out++] = digits[--n];
     return out;
 }
 
@@ -61,14 +62,17 @@ std::string numberText(double value) {
 
 namespace {
 
-bool isSkippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSkippable(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Characters of the text with blanks removed, read one at a time.
 struct Reader {
     std::string_view text;
     std::size_t pos = 0;
     int peek() {
-        while (pos < text.size() && isSkippable(text[pos])) ++pos;
+        while (pos < text.size() && isSkippable(text[pos]))
+            ++pos;
         return pos < text.size() ? static_cast<unsigned char>(text[pos]) : -1;
     }
     void next() { ++pos; }
@@ -80,9 +84,12 @@ double readRadix(Reader& r, int radix) {
     for (;;) {
         int c = r.peek();
         int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (radix == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0 || d >= radix) break;
         if (acc > (std::numeric_limits<std::uint64_t>::max() >> 4)) break; // keep what fits
         acc = acc * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(d);
@@ -174,7 +181,11 @@ template <typename T> static std::optional<T> toWidth(double value) {
     return static_cast<T>(r);
 }
 
-std::optional<std::int16_t> toInt16(double value) { return toWidth<std::int16_t>(value); }
-std::optional<std::int32_t> toInt32(double value) { return toWidth<std::int32_t>(value); }
+std::optional<std::int16_t> toInt16(double value) {
+    return toWidth<std::int16_t>(value);
+}
+std::optional<std::int32_t> toInt32(double value) {
+    return toWidth<std::int32_t>(value);
+}
 
 } // namespace vantaro
