@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -46,7 +48,7 @@ class RecordingUi final : public UiPort {
 struct TempFolder {
     TempFolder() {
         path = std::filesystem::temp_directory_path() /
-               ("vantaro-glove-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ("vantaro-glove-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
