@@ -24,7 +24,7 @@ struct EngineIo {
 };
 
 class ActionEngine {
-  public:
+public:
     // Evaluate every live action once; sends at most one message per action.
     void actions(EngineIo& io);
 
@@ -33,7 +33,7 @@ class ActionEngine {
     }
     std::uint32_t lastMessage() const { return lastMessage_; }
 
-  private:
+private:
     struct PerAction {
         std::array<double, 6> lastAxisValue{}; // joystick axes, or glove hand axes
         std::array<double, 5> lastFingerValue{};
@@ -63,7 +63,8 @@ class ActionEngine {
     std::array<bool, 5> fingerWrapArmed_{};
     std::array<bool, 5> fingerLatch_{};
     std::int32_t previousButtons_ = 0;
-    std::int32_t previousPov_ = 0;
+    // Starts centred: an untouched hat must not read as a release from "Up" on the first tick.
+    std::int32_t previousPov_ = kPovCentred;
     std::uint32_t lastMessage_ = 0;
 };
 

@@ -10,7 +10,7 @@ constexpr std::uint32_t packShortMessage(std::uint32_t status, std::uint32_t dat
 }
 
 class ShortMessageSender {
-  public:
+public:
     virtual ~ShortMessageSender() = default;
     // Returns the output's result code, 0 on success; failures are reported by the sender.
     virtual std::int16_t sendShortMessage(std::uint32_t message) = 0;

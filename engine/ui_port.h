@@ -9,7 +9,7 @@ namespace vantaro {
 enum class MidiErrorChoice { Okay, StopWarnings };
 
 class UiPort {
-  public:
+public:
     virtual ~UiPort() = default;
     // Modal question with Yes and No buttons and the program's title; true = Yes.
     virtual bool askYesNo(const std::string& text) = 0;

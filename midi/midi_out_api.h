@@ -23,7 +23,7 @@ inline constexpr MmResult MIDIERR_NOTREADY = 67;
 inline constexpr MmResult MIDIERR_BADOPENMODE = 70;
 
 class MidiOutApi {
-  public:
+public:
     virtual ~MidiOutApi() = default;
     virtual std::uint32_t midiOutGetNumDevs() = 0;
     // Product name of device id (at most 31 characters, as the platform's record holds).

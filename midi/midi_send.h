@@ -13,7 +13,7 @@ namespace vantaro {
 std::string midiErrorText(std::int16_t code);
 
 class MidiSender final : public ShortMessageSender {
-  public:
+public:
     MidiSender(MidiOutApi& api, UiPort& ui) : api_(api), ui_(ui) {}
 
     std::int16_t sendShortMessage(std::uint32_t message) override;
@@ -24,7 +24,7 @@ class MidiSender final : public ShortMessageSender {
     bool stopWarnings() const { return stopWarnings_; }
     bool errorWindowOpen() const { return windowOpen_; }
 
-  private:
+private:
     MidiOutApi& api_;
     UiPort& ui_;
     MidiOutHandle handle_ = 0;
