@@ -16,7 +16,7 @@
 namespace vantaro {
 
 class JackMidiOut {
-  public:
+public:
     // Null when the JACK server cannot be reached or the port cannot be made.
     static std::unique_ptr<JackMidiOut> open(const std::string& clientName, const std::string& portName);
     ~JackMidiOut();
@@ -33,7 +33,7 @@ class JackMidiOut {
     // in the server's order; false when the server cannot be reached.
     static bool listPorts(unsigned long flags, std::vector<std::string>& names);
 
-  private:
+private:
     JackMidiOut() = default;
     static int process(std::uint32_t frames, void* self);
     static void shutdown(void* self);

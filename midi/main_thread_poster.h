@@ -8,7 +8,7 @@
 namespace vantaro {
 
 class MainThreadPoster {
-  public:
+public:
     virtual ~MainThreadPoster() = default;
     // Callable from any thread; task runs later on the UI thread.
     virtual void post(std::function<void()> task) = 0;
@@ -16,7 +16,7 @@ class MainThreadPoster {
 
 // A queue that the owner's loop drains with runPending().
 class QueuedPoster final : public MainThreadPoster {
-  public:
+public:
     void post(std::function<void()> task) override {
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
@@ -33,7 +33,7 @@ class QueuedPoster final : public MainThreadPoster {
         return batch.size();
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::deque<std::function<void()>> tasks_;
 };

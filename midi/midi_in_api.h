@@ -12,7 +12,7 @@
 namespace vantaro {
 
 class MidiInReader {
-  public:
+public:
     enum Command : std::int16_t { Open = 1, Close = 2, Start = 4, Stop = 5, RemoveCurrent = 6 };
 
     virtual ~MidiInReader() = default;
@@ -37,7 +37,7 @@ class MidiInReader {
 };
 
 class MidiInApi {
-  public:
+public:
     virtual ~MidiInApi() = default;
     // Takes a fresh look at the ports; device ids refer to this list until the next count.
     virtual std::uint32_t midiInGetNumDevs() = 0;

@@ -13,7 +13,7 @@ namespace vantaro {
 // The drop-down list of output devices. setCurrentIndex only shows the position: the
 // port itself runs the selection, so a view must not call back into select() for it.
 class OutputListView {
-  public:
+public:
     virtual ~OutputListView() = default;
     virtual void clear() = 0;
     virtual void addItem(const std::string& text) = 0;
@@ -23,7 +23,7 @@ class OutputListView {
 };
 
 class OutputPort {
-  public:
+public:
     OutputPort(MidiSender& sender, OutputListView& view, UiPort& ui, std::filesystem::path settingsPath)
         : sender_(sender), view_(view), ui_(ui), settingsPath_(std::move(settingsPath)) {}
 
@@ -41,7 +41,7 @@ class OutputPort {
     std::int32_t chosenDevice() const { return chosenDevice_; }
     MmResult lastResult() const { return lastResult_; }
 
-  private:
+private:
     MidiSender& sender_;
     OutputListView& view_;
     UiPort& ui_;

@@ -33,7 +33,7 @@ struct RoutePickerList {
 };
 
 class Routing {
-  public:
+public:
     static constexpr int kSlots = 101;
 
     explicit Routing(RoutingIo io) : io_(std::move(io)) { routeSelected_.fill(0); }
@@ -57,7 +57,7 @@ class Routing {
     // Slot n's port state (0 when the slot has no reader).
     std::int16_t portState(int n) const;
 
-  private:
+private:
     struct Slot {
         std::unique_ptr<MidiInReader> reader;
         bool forwarding = false; // the loop runs; a nested notification leaves the work to it

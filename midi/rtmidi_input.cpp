@@ -8,7 +8,6 @@
 
 #include <array>
 #include <atomic>
-#include <mutex>
 
 namespace vantaro {
 
@@ -23,15 +22,21 @@ RtMidi::Api rtApi(MidiSystem s) {
 struct Shared : std::enable_shared_from_this<Shared> {
     explicit Shared(MainThreadPoster& p) : poster(p) {}
     MainThreadPoster& poster;
-    std::mutex mutex;
-    std::vector<std::array<std::uint8_t, 3>> ring; // allocated at open, never grown
-    std::size_t head = 0;
-    std::size_t count = 0;
-    bool overflowReported = false;
+    // One writer (the RtMidi thread), one reader (the UI thread), no lock: the RtMidi thread
+    // may run at real-time priority and must never wait for the UI thread.
+    // ring[read % size .. written % size) holds the pending messages; both only count up.
+    std::vector<std::array<std::uint8_t, 3>> ring; // allocated while no port is open
+    std::atomic<std::size_t> written{0};
+    std::atomic<std::size_t> read{0};
+    bool overflowReported = false; // RtMidi thread only
     std::atomic<bool> delivering{false};
     std::atomic<bool> arrivalPosted{false};
     std::array<std::atomic<bool>, 256> ignored{};
     MidiInReader* reader = nullptr; // UI thread only
+
+    std::size_t pending() const {
+        return written.load(std::memory_order_acquire) - read.load(std::memory_order_relaxed);
+    }
 };
 
 void postError(const std::shared_ptr<Shared>& shared, std::int32_t code, std::string text) {
@@ -42,7 +47,7 @@ void postError(const std::shared_ptr<Shared>& shared, std::int32_t code, std::st
 }
 
 class RtMidiInputReader final : public MidiInReader {
-  public:
+public:
     RtMidiInputReader(RtMidiInput& system, MainThreadPoster& poster)
         : system_(system), shared_(std::make_shared<Shared>(poster)) {
         shared_->reader = this;
@@ -72,14 +77,11 @@ class RtMidiInputReader final : public MidiInReader {
                 state_ = 1;
             }
             break;
-        case RemoveCurrent: {
-            std::lock_guard lock(shared_->mutex);
-            if (shared_->count > 0) {
-                shared_->head = (shared_->head + 1) % shared_->ring.size();
-                --shared_->count;
-            }
+        case RemoveCurrent:
+            if (shared_->pending() > 0)
+                shared_->read.store(shared_->read.load(std::memory_order_relaxed) + 1,
+                                    std::memory_order_release);
             break;
-        }
         default:
             break;
         }
@@ -87,10 +89,7 @@ class RtMidiInputReader final : public MidiInReader {
 
     void setPortIndex(std::int32_t index) override { portIndex_ = index; }
     std::int32_t portIndex() const override { return portIndex_; }
-    std::int32_t pendingCount() const override {
-        std::lock_guard lock(shared_->mutex);
-        return static_cast<std::int32_t>(shared_->count);
-    }
+    std::int32_t pendingCount() const override { return static_cast<std::int32_t>(shared_->pending()); }
     std::int16_t status() const override { return current(0); }
     std::int16_t data1() const override { return current(1); }
     std::int16_t data2() const override { return current(2); }
@@ -99,11 +98,11 @@ class RtMidiInputReader final : public MidiInReader {
         if (status >= 0 && status < 256) shared_->ignored[static_cast<std::size_t>(status)] = on;
     }
 
-  private:
+private:
     std::int16_t current(int i) const {
-        std::lock_guard lock(shared_->mutex);
-        if (shared_->count == 0) return 0;
-        return shared_->ring[shared_->head][static_cast<std::size_t>(i)];
+        if (shared_->pending() == 0) return 0;
+        const std::size_t at = shared_->read.load(std::memory_order_relaxed) % shared_->ring.size();
+        return shared_->ring[at][static_cast<std::size_t>(i)];
     }
 
     static void received(double, std::vector<unsigned char>* message, void* user) {
@@ -114,15 +113,13 @@ class RtMidiInputReader final : public MidiInReader {
         for (std::size_t i = 0; i < message->size(); ++i)
             bytes[i] = (*message)[i];
         bool overflow = false;
-        {
-            std::lock_guard lock(shared->mutex);
-            if (shared->count == shared->ring.size()) {
-                overflow = !shared->overflowReported;
-                shared->overflowReported = true;
-            } else {
-                shared->ring[(shared->head + shared->count) % shared->ring.size()] = bytes;
-                ++shared->count;
-            }
+        const std::size_t w = shared->written.load(std::memory_order_relaxed);
+        if (w - shared->read.load(std::memory_order_acquire) == shared->ring.size()) {
+            overflow = !shared->overflowReported;
+            shared->overflowReported = true;
+        } else {
+            shared->ring[w % shared->ring.size()] = bytes;
+            shared->written.store(w + 1, std::memory_order_release);
         }
         if (overflow) {
             shared->poster.post([weak = shared->weak_from_this()] {
@@ -167,12 +164,11 @@ class RtMidiInputReader final : public MidiInReader {
         in_->setErrorCallback(&RtMidiInputReader::rtError, this);
         // Timing clock passes like any other message; system exclusive is no short message.
         in_->ignoreTypes(true, false, false);
-        {
-            std::lock_guard lock(shared_->mutex);
-            shared_->ring.assign(RtMidiInput::kQueueLimit, {});
-            shared_->head = shared_->count = 0;
-            shared_->overflowReported = false;
-        }
+        // No callback runs yet: the port opens below.
+        shared_->ring.assign(RtMidiInput::kQueueLimit, {});
+        shared_->written = 0;
+        shared_->read = 0;
+        shared_->overflowReported = false;
         in_->setCallback(&RtMidiInputReader::received, shared_.get());
         const unsigned n = in_->getPortCount();
         unsigned index = n;
@@ -198,8 +194,7 @@ class RtMidiInputReader final : public MidiInReader {
         shared_->delivering = false;
         // Destroying RtMidiIn stops its thread, so no callback runs after this.
         in_.reset();
-        std::lock_guard lock(shared_->mutex);
-        shared_->head = shared_->count = 0;
+        shared_->read.store(shared_->written.load());
         state_ = 0;
     }
 

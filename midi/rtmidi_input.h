@@ -12,7 +12,7 @@
 namespace vantaro {
 
 class RtMidiInput final : public MidiInApi {
-  public:
+public:
     explicit RtMidiInput(MainThreadPoster& poster);
 
     MidiSystem system() const { return system_; }
@@ -26,7 +26,7 @@ class RtMidiInput final : public MidiInApi {
     // Messages a reader holds before it reports an overflow and drops new ones.
     static constexpr std::size_t kQueueLimit = 1 << 16;
 
-  private:
+private:
     MainThreadPoster& poster_;
     MidiSystem system_ = MidiSystem::None;
     std::vector<std::string> ports_;

@@ -27,7 +27,7 @@ bool isOwnPort(const std::string& name);
 std::string productName(const std::string& portName);
 
 class RtMidiOutput final : public MidiOutApi {
-  public:
+public:
     RtMidiOutput();
     ~RtMidiOutput() override;
 
@@ -43,7 +43,7 @@ class RtMidiOutput final : public MidiOutApi {
     // Full system name of the port an open handle writes to ("Vantaro:out"), for connecting.
     std::string portName(MidiOutHandle handle) const;
 
-  private:
+private:
     struct Device;
     std::vector<std::string> currentPorts();
 

@@ -8,7 +8,7 @@ namespace vantaro::test {
 
 // Records what the program shows; the MIDI error window is answered with `choice`.
 class RecordingUi final : public UiPort {
-  public:
+public:
     bool askYesNo(const std::string& text) override {
         questions.push_back(text);
         return true;

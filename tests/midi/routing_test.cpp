@@ -1,0 +1,213 @@
+// Routing through a real JACK server: a test client plays into routed input ports, the
+// program forwards through its output to the test client's receiver port.
+#include "jack_peer.h"
+#include "test_ui.h"
+
+#include "midi/midi_send.h"
+#include "midi/routing.h"
+#include "midi/rtmidi_input.h"
+#include "midi/rtmidi_output.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vantaro {
+namespace {
+
+using test::Bytes;
+using test::JackPeer;
+
+class RoutingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
+        setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+        const std::string name =
+            std::string("vt-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        peer = std::make_unique<JackPeer>(name.substr(0, 24), 1, 2);
+        output = std::make_unique<RtMidiOutput>();
+        sender = std::make_unique<MidiSender>(*output, ui);
+        const auto n = output->midiOutGetNumDevs();
+        for (std::uint32_t id = 0; id < n; ++id) {
+            std::string devName;
+            output->midiOutGetDevCaps(id, devName);
+            if (devName == productName(peer->inputName())) {
+                ASSERT_EQ(output->midiOutOpen(&sender->midiOutHandle(), id), MMSYSERR_NOERROR);
+            }
+        }
+        ASSERT_NE(sender->midiOutHandle(), 0u);
+        inputs = std::make_unique<RtMidiInput>(poster);
+        routing = std::make_unique<Routing>(RoutingIo{*inputs, *sender, log, ui, expandedView, [this] {
+                                                          ++yields;
+                                                          poster.runPending();
+                                                          if (duringYield) duringYield();
+                                                      }});
+        picker = routing->loadPicker();
+    }
+    void TearDown() override {
+        routing.reset();
+        if (output) output->midiOutClose(sender->midiOutHandle());
+    }
+
+    // List position of the peer's sender port i.
+    int position(int i) {
+        const auto it = std::find(picker.names.begin(), picker.names.end(), productName(peer->outputName(i)));
+        return it == picker.names.end() ? -1 : static_cast<int>(it - picker.names.begin());
+    }
+    void route(std::initializer_list<int> ports) {
+        std::vector<bool> selected(picker.names.size(), false);
+        for (int p : ports)
+            selected[static_cast<std::size_t>(position(p))] = true;
+        routing->confirmPicker(selected);
+    }
+    bool waitFor(std::size_t count) {
+        return peer->waitFor(count, [this] { poster.runPending(); });
+    }
+    static Bytes note(int i, std::uint8_t status = 0x90) {
+        return {status, static_cast<std::uint8_t>(i & 127), static_cast<std::uint8_t>((i >> 7) & 127)};
+    }
+
+    test::RecordingUi ui;
+    QueuedPoster poster;
+    MessageLog log;
+    std::int16_t expandedView = 0;
+    int yields = 0;
+    std::function<void()> duringYield;
+    std::unique_ptr<JackPeer> peer;
+    std::unique_ptr<RtMidiOutput> output;
+    std::unique_ptr<MidiSender> sender;
+    std::unique_ptr<RtMidiInput> inputs;
+    std::unique_ptr<Routing> routing;
+    RoutePickerList picker;
+};
+
+TEST_F(RoutingTest, TenThousandMessagesArriveInOrderNoneMissing) {
+    ASSERT_GE(position(0), 0);
+    route({0});
+    constexpr int kCount = 10000;
+    for (int i = 0; i < kCount; ++i)
+        peer->send(0, note(i));
+    ASSERT_TRUE(waitFor(kCount)) << peer->receivedCount() << " of " << kCount;
+    const auto got = peer->received();
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(got[static_cast<std::size_t>(i)], note(i)) << "message " << i;
+    EXPECT_TRUE(ui.midiErrors.empty());
+    EXPECT_TRUE(log.text().empty()); // expanded view off: nothing logged
+}
+
+TEST_F(RoutingTest, TwoRoutedPortsInterleaveWithoutLoss) {
+    route({0, 1});
+    constexpr int kEach = 3000;
+    for (int i = 0; i < kEach; ++i) {
+        peer->send(0, note(i, 0x90));
+        peer->send(1, note(i, 0x9F));
+    }
+    ASSERT_TRUE(waitFor(2 * kEach)) << peer->receivedCount();
+    std::vector<Bytes> a, b;
+    for (auto& m : peer->received())
+        (m[0] == 0x90 ? a : b).push_back(m);
+    ASSERT_EQ(a.size(), static_cast<std::size_t>(kEach));
+    ASSERT_EQ(b.size(), static_cast<std::size_t>(kEach));
+    for (int i = 0; i < kEach; ++i) {
+        ASSERT_EQ(a[static_cast<std::size_t>(i)], note(i, 0x90));
+        ASSERT_EQ(b[static_cast<std::size_t>(i)], note(i, 0x9F));
+    }
+}
+
+TEST_F(RoutingTest, LogsInHexOnlyInTheExpandedViewAndKeepsActiveSensingOut) {
+    route({0});
+    expandedView = -1;
+    peer->send(0, {0xFE});
+    peer->send(0, {0xC5, 0x07});
+    peer->send(0, {0x90, 0x3C, 0x64});
+    peer->send(0, {0xF8});
+    ASSERT_TRUE(waitFor(3));
+    EXPECT_EQ(peer->received(), (std::vector<Bytes>{{0xC5, 0x07}, {0x90, 0x3C, 0x64}, {0xF8}}));
+    EXPECT_EQ(log.text(), "Routing : C5 7 0\r\nRouting : 90 3C 64\r\nRouting : F8 0 0\r\n");
+    EXPECT_EQ(log.caret(), MessageLog::Caret::End);
+
+    expandedView = 0;
+    peer->send(0, {0xB1, 0x40, 0x7F});
+    ASSERT_TRUE(waitFor(4));
+    EXPECT_EQ(peer->received().back(), (Bytes{0xB1, 0x40, 0x7F}));
+    EXPECT_EQ(log.text(), "Routing : C5 7 0\r\nRouting : 90 3C 64\r\nRouting : F8 0 0\r\n");
+}
+
+TEST_F(RoutingTest, ThePickerKeepsTheConfirmedChoiceAndClosesDeselectedPorts) {
+    const int a = position(0), b = position(1);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_TRUE(std::none_of(picker.selected.begin(), picker.selected.end(), [](bool s) { return s; }));
+    route({0, 1});
+    EXPECT_EQ(routing->portState(a), 2);
+    EXPECT_EQ(routing->portState(b), 2);
+    const auto again = routing->loadPicker();
+    for (std::size_t i = 0; i < again.selected.size(); ++i)
+        EXPECT_EQ(again.selected[i], static_cast<int>(i) == a || static_cast<int>(i) == b) << i;
+    EXPECT_EQ(routing->routeSelected()[static_cast<std::size_t>(a)], -1);
+
+    route({1});
+    EXPECT_EQ(routing->portState(a), 0);
+    EXPECT_EQ(routing->portState(b), 2);
+    EXPECT_EQ(routing->routeSelected()[static_cast<std::size_t>(a)], 0);
+    peer->send(0, {0x90, 0x01, 0x01});
+    peer->send(1, {0x90, 0x02, 0x02});
+    ASSERT_TRUE(waitFor(1));
+    for (int i = 0; i < 20; ++i) {
+        poster.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(peer->received(), (std::vector<Bytes>{{0x90, 0x02, 0x02}}));
+}
+
+TEST_F(RoutingTest, TicksDuringTheYieldInterleaveAndShutDownEndsTheLoop) {
+    route({0});
+    // A tick of the polling cycle sends its own message whenever routing yields.
+    int ticks = 0;
+    duringYield = [&] {
+        ++ticks;
+        sender->sendShortMessage(packShortMessage(0xB0, 0x07, static_cast<std::uint32_t>(ticks & 127)));
+    };
+    constexpr int kCount = 500;
+    for (int i = 0; i < kCount; ++i)
+        peer->send(0, note(i));
+    ASSERT_TRUE(peer->waitFor(
+        kCount, [this] { poster.runPending(); }, 0));
+    std::vector<Bytes> routed;
+    std::size_t controls = 0;
+    // Every tick's message and every routed message arrive; the routed ones in order.
+    ASSERT_TRUE(peer->waitFor(
+        static_cast<std::size_t>(kCount + ticks), [] {}, 0));
+    for (auto& m : peer->received())
+        (m[0] == 0x90 ? routed.push_back(m) : void(++controls));
+    EXPECT_EQ(controls, static_cast<std::size_t>(ticks));
+    ASSERT_EQ(routed.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(routed[static_cast<std::size_t>(i)], note(i));
+
+    // Shut-down from inside the yield releases the port under the running loop.
+    duringYield = [&] { routing->closeAll(); };
+    for (int i = 0; i < 50; ++i)
+        peer->send(0, note(i));
+    for (int i = 0; i < 200 && routing->portState(position(0)) != 0; ++i) {
+        poster.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(routing->portState(position(0)), 0);
+    // The loop yields before it reads a message, so none of the 50 went out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(peer->receivedCount(), static_cast<std::size_t>(kCount + ticks));
+}
+
+TEST_F(RoutingTest, AnInputThatCannotOpenReportsThroughTheErrorNotification) {
+    routing->openRoutePort(100); // far past the ports this server has
+    poster.runPending();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find("100"), std::string::npos) << ui.messages[0];
+    EXPECT_EQ(routing->portState(100), 0);
+}
+
+} // namespace
+} // namespace vantaro
