@@ -37,6 +37,16 @@ std::unique_ptr<JackMidiOut> JackMidiOut::open(const std::string& clientName, co
 
 JackMidiOut::~JackMidiOut() {
     if (client_) {
+        // Let the messages already sent reach the port; a stalled server does not hold us long.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+        while (!serverGone_ && jack_ringbuffer_read_space(ring_) >= kRecord &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        // One more period, so the last of them has left the port buffer too.
+        if (!serverGone_) {
+            const double periodMs = 1000.0 * jack_get_buffer_size(client_) / jack_get_sample_rate(client_);
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(periodMs * 1000) + 500));
+        }
         if (!serverGone_) jack_deactivate(client_);
         jack_client_close(client_);
     }
