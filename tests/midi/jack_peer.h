@@ -33,8 +33,7 @@ public:
     static constexpr std::size_t kCapacity = 1 << 17;
 
     // inputs: receiver ports; outputs: sender ports.
-    JackPeer(const std::string& name, int inputs, int outputs) {
-        const std::string server = jackServerName();
+    JackPeer(const std::string& name, int inputs, int outputs, std::string server = jackServerName()) {
         if (server.empty()) throw std::runtime_error("no JACK server named in VANTARO_JACK_SERVER");
         jack_status_t status{};
         client_ =
