@@ -1,7 +1,7 @@
 #include "midi/output_port.h"
 
 #include "engine/numbers.h"
-#include "storage/settings.h"
+#include "storage/settings_keys.h"
 
 namespace vantaro {
 
@@ -15,14 +15,14 @@ int OutputPort::listDevices() {
         (void)api.midiOutGetDevCaps(static_cast<std::uint32_t>(id), name);
         view_.addItem(name);
     }
-    const auto stored = toInt16(readNumber(readSetting(settingsPath_, "Midi", "DeviceNumber")));
+    const auto stored = readSettingInt16(settingsPath_, settings::midiDevice);
     if (!stored) return kOverflowError;
     if (*stored >= 0 && *stored < view_.count()) select(*stored);
     return 0;
 }
 
-void OutputPort::select(int position) {
-    if (position < 0 || position >= view_.count()) return;
+bool OutputPort::select(int position) {
+    if (position < 0 || position >= view_.count()) return false;
     MidiOutApi& api = sender_.api();
     MidiOutHandle& handle = sender_.midiOutHandle();
     int p = position;
@@ -44,8 +44,7 @@ void OutputPort::select(int position) {
         ++p;
     }
     // A failed write leaves the choice for this run only; the device itself works.
-    (void)writeSetting(settingsPath_, "Midi", "DeviceNumber",
-                       numberText(static_cast<std::int32_t>(view_.currentIndex())));
+    return writeSettingValue(settingsPath_, settings::midiDevice, view_.currentIndex());
 }
 
 void OutputPort::close() {

@@ -32,8 +32,9 @@ public:
     // (nothing is opened then).
     int listDevices();
 
-    // The user (or start-up) picked position p.
-    void select(int position);
+    // The user (or start-up) picked position p. False when p is not in the list (nothing
+    // changes) or when "DeviceNumber" could not be stored (the device is open all the same).
+    bool select(int position);
 
     // Shut-down: close the output, ignoring the result.
     void close();

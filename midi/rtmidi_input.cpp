@@ -138,13 +138,16 @@ private:
         }
     }
 
+    // While a port opens, RtMidi's complaints are collected into one error notification;
+    // afterwards (on RtMidi's own thread, too) each error is posted as it comes.
     static void rtError(RtMidiError::Type type, const std::string& text, void* user) {
         auto* self = static_cast<RtMidiInputReader*>(user);
-        if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) {
-            self->lastWarning_ = text;
+        if (self->opening_) {
+            self->openError_ = text;
             return;
         }
-        postError(self->shared_, static_cast<std::int32_t>(type), text);
+        if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
+        postError(self->shared_, MMSYSERR_ERROR, text);
     }
 
     void openPort() {
@@ -179,10 +182,12 @@ private:
             postError(shared_, MMSYSERR_BADDEVICEID, "The MIDI input port " + name + " is no longer there.");
             return;
         }
-        lastWarning_.clear();
+        openError_.clear();
+        opening_ = true;
         in_->openPort(index, "in " + std::to_string(portIndex_));
-        if (!in_->isPortOpen() || !lastWarning_.empty()) {
-            const std::string why = lastWarning_.empty() ? "it could not be opened." : lastWarning_;
+        opening_ = false;
+        if (!in_->isPortOpen() || !openError_.empty()) {
+            const std::string why = openError_.empty() ? "it could not be opened." : openError_;
             in_.reset();
             postError(shared_, MMSYSERR_ALLOCATED, "MIDI input " + name + ": " + why);
             return;
@@ -203,7 +208,8 @@ private:
     std::unique_ptr<RtMidiIn> in_;
     std::int32_t portIndex_ = 0;
     std::int16_t state_ = 0;
-    std::string lastWarning_;
+    std::atomic<bool> opening_{false};
+    std::string openError_; // written only while opening_, on the UI thread
 };
 
 } // namespace

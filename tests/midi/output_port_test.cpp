@@ -88,6 +88,11 @@ TEST_F(OutputPortTest, FailedDevicesAreSkippedUntilOneOpens) {
     EXPECT_EQ(stored(), "2");
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(sender.sendShortMessage(0x643C90), 0);
+
+    // A settings file that cannot be written: the choice still opens, the caller is told.
+    OutputPort unstored(sender, combo, ui, dir / "no-such-folder" / "jmconfig.ini");
+    EXPECT_FALSE(unstored.select(2));
+    EXPECT_EQ(sender.midiOutHandle(), 102u);
 }
 
 TEST_F(OutputPortTest, TheLastFailureIsReportedAndStillStored) {
