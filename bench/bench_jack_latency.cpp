@@ -9,7 +9,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +20,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -52,8 +50,14 @@ public:
             const char* argv[] = {"jackd", "-n",      name_.c_str(), "-d",      "dummy",
                                   "-r",    r.c_str(), "-p",          p.c_str(), nullptr};
             ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-            if (posix_spawnp(&pid_, "jackd", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-                pid_ = 0;
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                // Stopped with SIGTERM even if the benchmark dies: a killed server keeps its
+                // place in the machine's server table, which holds only eight.
+                ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+                ::execvp("jackd", const_cast<char**>(argv));
+                ::_exit(127);
+            }
         }
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
     }

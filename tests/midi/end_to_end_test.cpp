@@ -80,7 +80,7 @@ TEST(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
     program.joystick.listJoysticks();
     program.port.listDevices();
     const auto it = std::find(program.views.outputs.begin(), program.views.outputs.end(), "vt-e2e-synth:in0");
-    ASSERT_NE(it, program.views.outputs.end());
+    ASSERT_NE(it, program.views.outputs.end()) << ::testing::PrintToString(program.views.outputs);
     program.port.select(static_cast<int>(it - program.views.outputs.begin()));
     ASSERT_NE(program.sender.midiOutHandle(), 0u);
 

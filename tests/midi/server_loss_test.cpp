@@ -12,13 +12,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
-
-extern char** environ;
 
 namespace vantaro {
 namespace {
@@ -26,14 +26,17 @@ namespace {
 class OwnServer {
 public:
     OwnServer() : name_("vt-lost-" + std::to_string(::getpid())) {
-        const char* argv[] = {"jackd", "-n",    name_.c_str(), "-d", "dummy",
-                              "-r",    "48000", "-p",          "64", nullptr};
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "jackd", &quiet, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&quiet);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The server must not outlive a test that crashes.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execlp("jackd", "jackd", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "64",
+                     nullptr);
+            ::_exit(127);
+        }
     }
     ~OwnServer() { stop(); }
     // Waits until the server answers.
@@ -50,11 +53,18 @@ public:
         }
         return false;
     }
+    // Stopped as a user stops it. (A killed server keeps its place in the server table
+    // of the machine, which holds only eight.)
     void stop() {
         if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
+        ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
         pid_ = 0;
+        // Clients of a server that went away leave their semaphores behind.
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+            if (entry.path().filename().string().rfind("jack_sem.0_" + name_ + "_", 0) == 0)
+                std::filesystem::remove(entry.path(), ec);
     }
     const std::string& name() const { return name_; }
 
