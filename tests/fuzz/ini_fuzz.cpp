@@ -12,7 +12,9 @@ using namespace vantaro;
 
 namespace {
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool sameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
