@@ -52,15 +52,19 @@ TEST_F(OutputTest, ListsJackReceiversAndEndsWithTheVirtualOutput) {
     EXPECT_EQ(out.midiOutGetDevCaps(n, none), MMSYSERR_BADDEVICEID);
 
     // Our own ports never show up as devices: the virtual output, once open, is not a receiver.
+    // (Other tests add and remove ports on the same server meanwhile, so counts are not compared.)
     MidiOutHandle virt = 0;
     ASSERT_EQ(out.midiOutOpen(&virt, n - 1), MMSYSERR_NOERROR);
     const auto again = out.midiOutGetNumDevs();
-    EXPECT_EQ(again, n);
     for (std::uint32_t id = 0; id < again; ++id) {
         std::string name;
         out.midiOutGetDevCaps(id, name);
         EXPECT_EQ(name.rfind("Vantaro:", 0), std::string::npos) << name;
+        EXPECT_EQ(name.rfind("Vantaro-", 0), std::string::npos) << name;
     }
+    std::string last;
+    out.midiOutGetDevCaps(again - 1, last);
+    EXPECT_EQ(last, "Vantaro virtual output");
     EXPECT_EQ(out.midiOutClose(virt), MMSYSERR_NOERROR);
 }
 
