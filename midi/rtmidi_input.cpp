@@ -8,6 +8,8 @@
 
 #include <array>
 #include <atomic>
+#include <semaphore>
+#include <thread>
 
 namespace vantaro {
 
@@ -29,6 +31,13 @@ struct Shared : std::enable_shared_from_this<Shared> {
     std::atomic<std::size_t> written{0};
     std::atomic<std::size_t> read{0};
     bool overflowReported = false; // RtMidi thread only
+    std::atomic<bool> overflowPending{false};
+    // The RtMidi thread may run at real-time priority: it never locks, allocates or posts.
+    // It wakes the relay thread, which posts the notifications to the UI thread.
+    std::binary_semaphore wake{0};
+    std::atomic<bool> wakePending{false};
+    std::atomic<bool> stopRelay{false};
+    std::thread relay;
     std::atomic<bool> delivering{false};
     std::atomic<bool> arrivalPosted{false};
     std::array<std::atomic<bool>, 256> ignored{};
@@ -112,30 +121,58 @@ private:
         std::array<std::uint8_t, 3> bytes{};
         for (std::size_t i = 0; i < message->size(); ++i)
             bytes[i] = (*message)[i];
-        bool overflow = false;
         const std::size_t w = shared->written.load(std::memory_order_relaxed);
         if (w - shared->read.load(std::memory_order_acquire) == shared->ring.size()) {
-            overflow = !shared->overflowReported;
+            if (!shared->overflowReported) shared->overflowPending = true;
             shared->overflowReported = true;
         } else {
             shared->ring[w % shared->ring.size()] = bytes;
             shared->written.store(w + 1, std::memory_order_release);
         }
-        if (overflow) {
-            shared->poster.post([weak = shared->weak_from_this()] {
-                if (auto s = weak.lock())
-                    if (s->reader && s->reader->onError)
-                        s->reader->onError(MMSYSERR_NOMEM, "MIDI input overflow: messages were lost.");
-            });
+        wakeRelay(*shared);
+    }
+
+    static void wakeRelay(Shared& shared) {
+        // At most one wake-up outstanding, which a binary semaphore can hold.
+        if (!shared.wakePending.exchange(true)) shared.wake.release();
+    }
+
+    static void relayLoop(Shared* shared) {
+        for (;;) {
+            shared->wake.acquire();
+            shared->wakePending = false;
+            if (shared->stopRelay) return;
+            if (shared->overflowPending.exchange(false)) {
+                shared->poster.post([weak = shared->weak_from_this()] {
+                    if (auto s = weak.lock())
+                        if (s->reader && s->reader->onError)
+                            s->reader->onError(MMSYSERR_NOMEM, "MIDI input overflow: messages were lost.");
+                });
+            }
+            if (!shared->arrivalPosted.exchange(true)) {
+                shared->poster.post([weak = shared->weak_from_this()] {
+                    if (auto s = weak.lock()) {
+                        s->arrivalPosted = false;
+                        if (s->reader && s->reader->onArrival) s->reader->onArrival();
+                    }
+                });
+            }
         }
-        if (!shared->arrivalPosted.exchange(true)) {
-            shared->poster.post([weak = shared->weak_from_this()] {
-                if (auto s = weak.lock()) {
-                    s->arrivalPosted = false;
-                    if (s->reader && s->reader->onArrival) s->reader->onArrival();
-                }
-            });
-        }
+    }
+
+    void startRelay() {
+        shared_->stopRelay = false;
+        shared_->relay = std::thread(&RtMidiInputReader::relayLoop, shared_.get());
+    }
+    void stopRelay() {
+        if (!shared_->relay.joinable()) return;
+        // No callback runs any more: a wake-up already pending is taken by the loop, which
+        // then sees the stop flag; otherwise this one wakes it.
+        shared_->stopRelay = true;
+        wakeRelay(*shared_);
+        shared_->relay.join();
+        shared_->wake.try_acquire();
+        shared_->wakePending = false;
     }
 
     // While a port opens, RtMidi's complaints are collected into one error notification;
@@ -192,6 +229,8 @@ private:
             postError(shared_, MMSYSERR_ALLOCATED, "MIDI input " + name + ": " + why);
             return;
         }
+        // Messages are dropped until Start, so nothing needs the relay before this.
+        startRelay();
         state_ = 1;
     }
 
@@ -199,6 +238,7 @@ private:
         shared_->delivering = false;
         // Destroying RtMidiIn stops its thread, so no callback runs after this.
         in_.reset();
+        stopRelay();
         shared_->read.store(shared_->written.load());
         state_ = 0;
     }

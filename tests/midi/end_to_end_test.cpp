@@ -69,6 +69,7 @@ struct Program final : TickSteps {
 TEST(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
     ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
     setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+    test::ServerLock lock;
     test::quietSdlHints();
     const auto ini =
         std::filesystem::temp_directory_path() / ("vantaro-e2e-" + std::to_string(::getpid()) + ".ini");

@@ -3,8 +3,11 @@
 // that play queued messages as fast as the server takes them. The process thread never
 // waits for the test thread (a lock held by a preempted test thread would make the server
 // skip this client's cycles, which loses or repeats events for every client in the chain).
+#include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -27,6 +30,48 @@ inline std::string jackServerName() {
     if (!name || !*name) name = std::getenv("JACK_DEFAULT_SERVER");
     return name ? name : "";
 }
+
+// Held for a whole test: the tests of this suite run one at a time on a server, because
+// device ids are list positions and another test's ports would shift them mid-test.
+class ServerLock {
+public:
+    ServerLock() {
+        const std::string path = "/tmp/vantaro-jack-" + jackServerName() + ".lock";
+        fd_ = ::open(path.c_str(), O_CREAT | O_RDWR, 0666);
+        if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+        waitForLeftoversToGo();
+    }
+    ~ServerLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ServerLock(const ServerLock&) = delete;
+    ServerLock& operator=(const ServerLock&) = delete;
+
+private:
+    // The ports of the test before this one may still be on their way out of the server.
+    static void waitForLeftoversToGo() {
+        jack_status_t status{};
+        jack_client_t* c =
+            jack_client_open("vt-lock", static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                             &status, jackServerName().c_str());
+        if (!c) return;
+        for (int i = 0; i < 200; ++i) {
+            bool leftovers = false;
+            if (const char** ports = jack_get_ports(c, nullptr, JACK_DEFAULT_MIDI_TYPE, 0)) {
+                for (const char** p = ports; *p; ++p) {
+                    const std::string name = *p;
+                    if (name.rfind("vt-", 0) == 0 || name.rfind("Vantaro", 0) == 0) leftovers = true;
+                }
+                jack_free(ports);
+            }
+            if (!leftovers) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        jack_client_close(c);
+    }
+
+    int fd_ = -1;
+};
 
 class JackPeer {
 public:

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 
 class ReplayPortTest : public ::testing::Test {
 protected:
+    test::ServerLock lock;
     void SetUp() override {
         ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
         setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);

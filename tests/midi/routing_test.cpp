@@ -20,6 +20,7 @@ using test::JackPeer;
 
 class RoutingTest : public ::testing::Test {
 protected:
+    test::ServerLock lock;
     void SetUp() override {
         ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
         setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
