@@ -141,6 +141,9 @@ TEST_F(RoutingTest, ThePickerKeepsTheConfirmedChoiceAndClosesDeselectedPorts) {
     ASSERT_GE(a, 0);
     ASSERT_GE(b, 0);
     EXPECT_TRUE(std::none_of(picker.selected.begin(), picker.selected.end(), [](bool s) { return s; }));
+    // Our own output is no input to route: it would feed every message round for ever.
+    for (auto& name : picker.names)
+        EXPECT_NE(name.rfind("Vantaro", 0), 0u) << name;
     route({0, 1});
     EXPECT_EQ(routing->portState(a), 2);
     EXPECT_EQ(routing->portState(b), 2);
@@ -200,6 +203,31 @@ TEST_F(RoutingTest, TicksDuringTheYieldInterleaveAndShutDownEndsTheLoop) {
     // The loop yields before it reads a message, so none of the 50 went out.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(peer->receivedCount(), static_cast<std::size_t>(kCount + ticks));
+}
+
+TEST_F(RoutingTest, AKeyboardThatVanishesLeavesRoutingUsable) {
+    auto keyboard = std::make_unique<JackPeer>("vt-vanishing-keyboard", 0, 1);
+    picker = routing->loadPicker();
+    const auto it = std::find(picker.names.begin(), picker.names.end(), "vt-vanishing-keyboard:out0");
+    ASSERT_NE(it, picker.names.end());
+    std::vector<bool> selected(picker.names.size(), false);
+    selected[static_cast<std::size_t>(it - picker.names.begin())] = true;
+    routing->confirmPicker(selected);
+    keyboard->send(0, {0x90, 0x30, 0x40});
+    ASSERT_TRUE(waitFor(1));
+
+    keyboard.reset(); // unplugged while routed
+    for (int i = 0; i < 20; ++i) {
+        poster.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    // The other routed port and the output go on working; nothing was shown.
+    route({0});
+    peer->send(0, {0x90, 0x31, 0x40});
+    ASSERT_TRUE(waitFor(2));
+    EXPECT_EQ(peer->received().back(), (Bytes{0x90, 0x31, 0x40}));
+    EXPECT_TRUE(ui.messages.empty());
+    routing->closeAll();
 }
 
 TEST_F(RoutingTest, AnInputThatCannotOpenReportsThroughTheErrorNotification) {
