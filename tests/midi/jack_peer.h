@@ -96,6 +96,13 @@ public:
                                                    JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         }
         jack_set_process_callback(client_, &JackPeer::process, this);
+        jack_set_xrun_callback(
+            client_,
+            [](void* self) {
+                ++static_cast<JackPeer*>(self)->xruns_;
+                return 0;
+            },
+            this);
         jack_activate(client_);
     }
     ~JackPeer() { close(); }
@@ -112,6 +119,16 @@ public:
         return jack_port_name(out_[static_cast<std::size_t>(i)]->port);
     }
     jack_client_t* client() const { return client_; }
+    // Cycles the server reported as missed since this client started. In such a cycle JACK
+    // drops or repeats MIDI events for every client, whatever the clients do.
+    int xruns() const { return xruns_.load(); }
+
+    static std::string text(const Bytes& m) {
+        std::string t;
+        for (auto b : m)
+            t += (t.empty() ? "" : " ") + std::to_string(b);
+        return "{" + t + "}";
+    }
 
     // Messages each sender port plays per period. 256 a period is some 190,000 messages a
     // second, sixty times what a MIDI cable carries.
@@ -138,15 +155,24 @@ public:
     std::size_t receivedCount(int port = 0) const {
         return in_[static_cast<std::size_t>(port)]->published.load(std::memory_order_acquire);
     }
-    // Waits, pumping the caller's loop, until count events have arrived or the deadline passes.
+    // Waits, pumping the caller's loop, until count events have arrived; false when nothing
+    // more has arrived for `stall` or the deadline passes.
     template <class Pump>
     bool waitFor(std::size_t count, Pump pump, int port = 0,
                  std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
+        constexpr auto stall = std::chrono::seconds(3);
         const auto end = std::chrono::steady_clock::now() + limit;
-        while (receivedCount(port) < count) {
-            if (std::chrono::steady_clock::now() > end) return false;
+        auto progress = std::chrono::steady_clock::now();
+        std::size_t seen = receivedCount(port);
+        while (seen < count) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now > end || now - progress > stall) return false;
             pump();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (receivedCount(port) != seen) {
+                seen = receivedCount(port);
+                progress = std::chrono::steady_clock::now();
+            }
         }
         return true;
     }
@@ -205,6 +231,7 @@ private:
     jack_client_t* client_ = nullptr;
     std::vector<std::unique_ptr<Port>> in_, out_;
     std::atomic<std::size_t> perPeriod_{256};
+    std::atomic<int> xruns_{0};
 };
 
 } // namespace vantaro::test

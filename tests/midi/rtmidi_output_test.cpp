@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 
 namespace vantaro {
 namespace {
@@ -107,25 +108,39 @@ TEST_F(OutputTest, SendsEachStatusWithItsOwnLength) {
 }
 
 TEST_F(OutputTest, ABurstArrivesCompleteAndInOrder) {
-    JackPeer receiver("vt-burst", 1, 0);
-    RtMidiOutput out;
-    const int id = find(out, "vt-burst:in0");
-    ASSERT_GE(id, 0);
-    MidiOutHandle h = 0;
-    ASSERT_EQ(out.midiOutOpen(&h, static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
     constexpr int kCount = 20000; // far more than one period's port buffer holds
-    for (int i = 0; i < kCount; ++i)
-        ASSERT_EQ(out.midiOutShortMsg(h, 0x90u | (static_cast<std::uint32_t>(i & 127) << 8) |
-                                             (static_cast<std::uint32_t>((i >> 7) & 127) << 16)),
-                  MMSYSERR_NOERROR);
-    ASSERT_TRUE(receiver.waitFor(kCount)) << receiver.receivedCount();
-    const auto got = receiver.received();
-    ASSERT_EQ(got.size(), static_cast<std::size_t>(kCount));
-    for (int i = 0; i < kCount; ++i)
-        ASSERT_EQ(got[static_cast<std::size_t>(i)], (Bytes{0x90, static_cast<std::uint8_t>(i & 127),
-                                                           static_cast<std::uint8_t>((i >> 7) & 127)}))
-            << "message " << i;
-    out.midiOutClose(h);
+    const auto expected = [](int i) {
+        return Bytes{0x90, static_cast<std::uint8_t>(i & 127), static_cast<std::uint8_t>((i >> 7) & 127)};
+    };
+    // Loss in a cycle the server missed (an xrun on a starved machine) is the server's, for
+    // every client; loss in an attempt without one is ours. Up to three attempts.
+    std::string failure;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        JackPeer receiver("vt-burst", 1, 0);
+        RtMidiOutput out;
+        const int id = find(out, "vt-burst:in0");
+        ASSERT_GE(id, 0);
+        MidiOutHandle h = 0;
+        ASSERT_EQ(out.midiOutOpen(&h, static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
+        for (int i = 0; i < kCount; ++i)
+            ASSERT_EQ(out.midiOutShortMsg(h, 0x90u | (static_cast<std::uint32_t>(i & 127) << 8) |
+                                                 (static_cast<std::uint32_t>((i >> 7) & 127) << 16)),
+                      MMSYSERR_NOERROR);
+        failure.clear();
+        if (!receiver.waitFor(kCount))
+            failure = std::to_string(receiver.receivedCount()) + " of 20000 arrived";
+        const auto got = receiver.received();
+        for (int i = 0; failure.empty() && i < kCount; ++i)
+            if (got[static_cast<std::size_t>(i)] != expected(i))
+                failure = "message " + std::to_string(i) + " is " +
+                          JackPeer::text(got[static_cast<std::size_t>(i)]);
+        out.midiOutClose(h);
+        if (failure.empty()) return;
+        if (receiver.xruns() == 0) FAIL() << failure;
+        std::cerr << "JACK missed " << receiver.xruns() << " cycles during attempt " << attempt + 1 << " ("
+                  << failure << "); repeating\n";
+    }
+    FAIL() << "the JACK server missed cycles (xruns) in all three attempts; last: " << failure;
 }
 
 TEST_F(OutputTest, VirtualOutputReachesWhoeverConnects) {
