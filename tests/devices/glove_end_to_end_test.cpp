@@ -1,21 +1,25 @@
 // The glove through the whole core: start-up over the real bridge library and the
-// simulated glove, the per-tick poll feeding the action engine, the real send path,
-// and shut-down.
+// simulated glove, the per-tick poll feeding the action engine, the real send path out to
+// a JACK receiver, and shut-down.
 #include "devices/glove.h"
 #include "devices/glove_bridge.h"
 #include "engine/action_engine.h"
 #include "engine/poll_cycle.h"
 #include "engine/texts.h"
+#include "midi/jack_peer.h"
 #include "midi/midi_send.h"
+#include "midi/rtmidi_output.h"
 #include "palmlet/sdk/p5sim.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vantaro {
@@ -89,10 +93,12 @@ struct ShownStatus final : StatusView, LagView {
 
 // The main window's state and its tick, as far as the glove and the engine need them.
 struct Core final : TickSteps {
-    explicit Core(const std::filesystem::path& folder) : bridge(folder) {
+    Core(const std::filesystem::path& folder, MidiOutApi& output, std::uint32_t deviceId)
+        : bridge(folder), sender(output, ui) {
         capture.povDirection = kPovCentred;
-        EXPECT_EQ(output.midiOutOpen(&sender.midiOutHandle(), 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(output.midiOutOpen(&sender.midiOutHandle(), deviceId), MMSYSERR_NOERROR);
     }
+    ~Core() override { sender.api().midiOutClose(sender.midiOutHandle()); }
 
     ActionRecord& add(ActionRecord a) {
         a.povDirection = kPovCentred;
@@ -103,12 +109,10 @@ struct Core final : TickSteps {
         return (*list)[list->actionCount];
     }
 
-    // One timer tick; returns what reached the output.
-    std::vector<std::uint32_t> tick() {
-        output.received.clear();
+    // One timer tick.
+    void tick() {
         clock.advanceMs(1);
         EXPECT_TRUE(cycle.tick());
-        return output.received;
     }
 
     void readJoystick() override {}
@@ -118,8 +122,7 @@ struct Core final : TickSteps {
 
     GloveBridge bridge;
     SilentUi ui;
-    RecordingOutput output;
-    MidiSender sender{output, ui};
+    MidiSender sender;
     std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
     ActionRecord capture;
     JoystickState joystick;
@@ -140,10 +143,36 @@ protected:
         p5sim_reset();
         p5sim_attach(1);
     }
+    // One tick of core; returns what reached the recording output.
+    std::vector<std::uint32_t> tick(Core& core) {
+        recorder.received.clear();
+        core.tick();
+        return recorder.received;
+    }
+    RecordingOutput recorder;
 };
 
-TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsController) {
-    Core core(binFolder());
+// Device id of the output whose name contains part, or -1.
+int findDevice(MidiOutApi& out, const std::string& part) {
+    const auto n = out.midiOutGetNumDevs();
+    for (std::uint32_t id = 0; id < n; ++id) {
+        std::string name;
+        out.midiOutGetDevCaps(id, name);
+        if (name.find(part) != std::string::npos) return static_cast<int>(id);
+    }
+    return -1;
+}
+
+TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsControllerToAJackReceiver) {
+    ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
+    setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+    const std::string client = "vt-glove-" + std::to_string(::getpid());
+    test::JackPeer receiver(client, 1, 0);
+    RtMidiOutput output;
+    const int id = findDevice(output, client + ":in0");
+    ASSERT_GE(id, 0) << "the receiver is not among the output devices";
+
+    Core core(binFolder(), output, static_cast<std::uint32_t>(id));
     gloveStartUp(core.bridge, core.glove, core.ui);
     ASSERT_EQ(core.glove.glovePresent, 1);
     EXPECT_EQ(sdkCalls(), (std::vector<std::string>{"P5_Init", "P5_SetMouseState 0 0"}));
@@ -156,14 +185,20 @@ TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsController) {
     core.add(ring);
 
     p5sim_set_bends(63, 63, 13, 63, 63); // every other finger bent, the ring finger at the threshold
-    EXPECT_TRUE(core.tick().empty());
+    core.tick();
     p5sim_set_bends(0, 0, 63, 0, 0);
-    EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(2, 7, 127)}));
-    EXPECT_TRUE(core.tick().empty()) << "a held bend sends nothing new";
+    core.tick();
+    core.tick(); // a held bend sends nothing new
     p5sim_set_bends(0, 0, 38, 0, 0);
-    EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(2, 7, 64)}));
+    core.tick();
     EXPECT_EQ(core.capture.fingerSelect, (std::array<std::int16_t, 5>{0, 0, 1, 0, 0}));
     EXPECT_EQ(core.status.fingers, "Ring");
+
+    ASSERT_TRUE(receiver.waitFor(2));
+    // Anything sent after the two would be delivered by now too.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(receiver.received(), (std::vector<test::Bytes>{{0xB2, 7, 127}, {0xB2, 7, 64}}));
+    EXPECT_EQ(core.sender.lastSendError(), 0);
     EXPECT_TRUE(core.ui.shown.empty());
 
     p5sim_clear_calls();
@@ -172,7 +207,7 @@ TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsController) {
 }
 
 TEST_F(GloveEndToEnd, HandActionMovesOnlyWhileItsClutchFingerIsBent) {
-    Core core(binFolder());
+    Core core(binFolder(), recorder, 0);
     gloveStartUp(core.bridge, core.glove, core.ui);
     ASSERT_EQ(core.glove.glovePresent, 1);
     core.glove.fingerThreshold = 20;
@@ -185,32 +220,32 @@ TEST_F(GloveEndToEnd, HandActionMovesOnlyWhileItsClutchFingerIsBent) {
     core.add(hand);
 
     p5sim_set_pose(250.0f, 0, 0, 0, 0, 0);
-    EXPECT_TRUE(core.tick().empty()) << "clutch released";
+    EXPECT_TRUE(tick(core).empty()) << "clutch released";
     p5sim_set_pose(-250.0f, 0, 0, 0, 0, 0);
-    EXPECT_TRUE(core.tick().empty()) << "clutch released";
+    EXPECT_TRUE(tick(core).empty()) << "clutch released";
 
     p5sim_set_bends(0, 40, 0, 0, 0);
-    EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(0, 1, 32)})); // 31.75 at X = -250
+    EXPECT_EQ(tick(core), (std::vector<std::uint32_t>{controlChange(0, 1, 32)})); // 31.75 at X = -250
     EXPECT_EQ(core.status.hand, "X");
     EXPECT_EQ(core.status.fingers, "Middle");
     p5sim_set_pose(250.0f, 0, 0, 0, 0, 0);
-    EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(0, 1, 95)})); // 95.25 at X = 250
+    EXPECT_EQ(tick(core), (std::vector<std::uint32_t>{controlChange(0, 1, 95)})); // 95.25 at X = 250
 
     p5sim_set_bends(0, 20, 0, 0, 0); // back at the threshold: released
     p5sim_set_pose(500.0f, 0, 0, 0, 0, 0);
-    EXPECT_TRUE(core.tick().empty());
+    EXPECT_TRUE(tick(core).empty());
 
     // Centring makes the present position the middle of the range.
     EXPECT_TRUE(centreGlove(core.bridge));
     p5sim_set_bends(0, 63, 0, 0, 0);
-    EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(0, 1, 64)})); // 63.5 halves to even
+    EXPECT_EQ(tick(core), (std::vector<std::uint32_t>{controlChange(0, 1, 64)})); // 63.5 halves to even
 }
 
 TEST_F(GloveEndToEnd, WithoutTheLibraryTheProgramRunsWithoutTheGlove) {
     const auto empty =
         std::filesystem::temp_directory_path() / ("vantaro-no-palmlet-" + std::to_string(::getpid()));
     std::filesystem::create_directories(empty);
-    Core core(empty);
+    Core core(empty, recorder, 0);
     const GloveWidgets shown = gloveStartUp(core.bridge, core.glove, core.ui);
     EXPECT_TRUE(shown.noGloveLabel);
     EXPECT_TRUE(shown.getGloveButton);
@@ -221,7 +256,7 @@ TEST_F(GloveEndToEnd, WithoutTheLibraryTheProgramRunsWithoutTheGlove) {
     index.dataNumber = 5;
     core.add(index);
     p5sim_set_bends(63, 0, 0, 0, 0);
-    EXPECT_TRUE(core.tick().empty()) << "an unread glove stays straight";
+    EXPECT_TRUE(tick(core).empty()) << "an unread glove stays straight";
     EXPECT_EQ(core.status.fingers, "") << "without a glove its boxes are never written";
 
     gloveShutDown(core.bridge, core.glove);
