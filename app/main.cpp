@@ -1,0 +1,33 @@
+// Vantaro: turns a game controller into a MIDI controller.
+#include "devices/glove_bridge.h"
+#include "devices/sdl_joystick.h"
+#include "midi/rtmidi_output.h"
+#include "ui/data_folder.h"
+#include "ui/form1.h"
+#include "ui/qt_ui_port.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vantaro"));
+    QApplication::setOrganizationName(QStringLiteral("Vantaro"));
+
+    const std::filesystem::path programFolder = QApplication::applicationDirPath().toStdString();
+    const std::filesystem::path userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+
+    vantaro::SdlJoystickApi joysticks;
+    vantaro::RtMidiOutput midiOut;
+    vantaro::GloveBridge glove(programFolder);
+    vantaro::QtUiPort ui;
+
+    vantaro::Form1Options options;
+    options.dataFolder = vantaro::chooseDataFolder(programFolder, userFolder);
+    vantaro::Form1 window({midiOut, joysticks, glove}, ui, options);
+    ui.setOwner(&window);
+    window.startUp();
+    window.show();
+    return app.exec();
+}
