@@ -35,39 +35,37 @@ public:
 
 private:
     struct PerAction {
-        std::array<double, 6> lastAxisValue{};   // joystick axes, or glove hand axes
+        std::array<double, 6> lastAxisValue{}; // joystick axes, or glove hand axes
         std::array<double, 5> lastFingerValue{};
         double pressStepTime = 0;
         double axisStepTime = 0;
     };
+    // Per-call view of the inputs, taken once at the start of actions().
+    struct Inputs;
 
-    bool evaluateHat(ActionRecord& a, int i, double& v);
-    bool evaluateButtons(ActionRecord& a, int i, std::int32_t m, bool send, double& v);
-    bool evaluateAxes(ActionRecord& a, int i, std::int32_t m, bool send, double& v);
-    bool evaluateFingers(ActionRecord& a, int i, double& v);
-    bool evaluateHand(ActionRecord& a, int i, bool send, double& v);
-    void pressValue(ActionRecord& a, int i, bool& send, double& v);
-    bool gatePasses(double& stepTime, std::int16_t delay);
-    void send(EngineIo& io, ActionRecord& a, double v);
+    void prepareAxes(const Inputs& in);
+    void evaluateHat(const Inputs& in, ActionRecord& a, PerAction& s, bool& send, double& v);
+    void evaluateButtons(const Inputs& in, ActionRecord& a, PerAction& s, std::int32_t m, bool& send,
+                         double& v);
+    void evaluateAxes(const Inputs& in, ActionRecord& a, PerAction& s, std::int32_t m, bool& send, double& v);
+    void evaluateFingers(const Inputs& in, ActionRecord& a, PerAction& s, bool& send, double& v);
+    void evaluateHand(const Inputs& in, ActionRecord& a, PerAction& s, bool& send, double& v);
+    void pressValue(const Inputs& in, ActionRecord& a, PerAction& s, bool& send, double& v);
+    void sendValue(EngineIo& io, const ActionRecord& a, double v);
 
     std::array<std::array<double, 128>, 16> valueTable_{};
     std::array<PerAction, kActionSlots> perAction_{};
     std::array<bool, 6> axisLock_{};
     std::array<bool, 6> axisInZone_{};
     std::array<bool, 6> axisRecentred_{};
+    std::int32_t movedAxes_ = 0;
     std::array<bool, 5> fingerReverse_{};
     std::array<bool, 5> fingerWrapArmed_{};
     std::array<bool, 5> fingerLatch_{};
     std::int32_t previousButtons_ = 0;
-    std::int32_t previousPov_ = 0;
+    // Starts centred: an untouched hat must not read as a release from "Up" on the first tick.
+    std::int32_t previousPov_ = kPovCentred;
     std::uint32_t lastMessage_ = 0;
-
-    // Per-call inputs, taken at the start of actions().
-    EngineIo* io_ = nullptr;
-    double now_ = 0;
-    std::int32_t currentButtons_ = 0;
-    std::int32_t currentPov_ = 0;
-    std::int32_t movedAxes_ = 0;
 };
 
 } // namespace vantaro

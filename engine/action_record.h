@@ -7,8 +7,8 @@ namespace vantaro {
 
 inline constexpr std::int32_t kPovCentred = 65535;
 inline constexpr std::int16_t kRecordVersion = 3;
-inline constexpr int kMaxActions = 999;    // live actions the editor allows
-inline constexpr int kActionSlots = 1001;  // entries 0..1000; entry 0 is never used
+inline constexpr int kMaxActions = 999;   // live actions the editor allows
+inline constexpr int kActionSlots = 1001; // entries 0..1000; entry 0 is never used
 inline constexpr int kMaxFileRecords = 1000;
 
 enum MessageKind : std::int16_t { kControllerChange = 0, kNoteOn = 1, kNoteOff = 2 };
@@ -34,7 +34,7 @@ struct ActionRecord {
     std::int16_t reservedD = 0;
     std::int16_t reservedE = 0;
     std::int16_t recordVersion = 0;
-    std::array<std::int16_t, 5> fingerSelect{};   // Index, Middle, Ring, Pinky, Thumb
+    std::array<std::int16_t, 5> fingerSelect{}; // Index, Middle, Ring, Pinky, Thumb
     std::int16_t isGlove = 0;
     std::array<std::int16_t, 6> handAxisSelect{}; // X, Y, Z, Yaw, Pitch, Roll
     std::int16_t messageKind = 0;

@@ -40,13 +40,13 @@ struct JoystickState {
 
 struct GloveState {
     std::int16_t glovePresent = 0;
-    std::array<std::uint8_t, 5> gloveBends{};   // Index, Middle, Ring, Pinky, Thumb; 0..63
+    std::array<std::uint8_t, 5> gloveBends{}; // Index, Middle, Ring, Pinky, Thumb; 0..63
     std::array<std::uint8_t, 3> gloveButtons{};
-    std::array<float, 6> glovePose{};           // X, Y, Z, Yaw, Pitch, Roll
-    std::array<std::uint8_t, 5> fingerBent{};   // bent past fingerThreshold
-    std::array<float, 6> handDirection{};       // -1, 0, +1 past handThreshold
-    std::int32_t handThreshold = 0;             // Slider8, 0..100
-    std::int32_t fingerThreshold = 0;           // Slider9, 0..63
+    std::array<float, 6> glovePose{};         // X, Y, Z, Yaw, Pitch, Roll
+    std::array<std::uint8_t, 5> fingerBent{}; // bent past fingerThreshold
+    std::array<float, 6> handDirection{};     // -1, 0, +1 past handThreshold
+    std::int32_t handThreshold = 0;           // Slider8, 0..100
+    std::int32_t fingerThreshold = 0;         // Slider9, 0..63
 };
 
 } // namespace vantaro

@@ -3,6 +3,7 @@
 namespace vantaro {
 
 void MessageLog::prependLine(std::string_view line) {
+    if (listener_) listener_->lineAdded(line);
     // Insert in place; the reserved capacity keeps this free of allocation for short lines.
     text_.insert(0, "\r\n");
     text_.insert(0, line);
@@ -12,6 +13,7 @@ void MessageLog::prependLine(std::string_view line) {
 }
 
 void MessageLog::appendLine(std::string_view line) {
+    if (listener_) listener_->lineAdded(line);
     text_.append(line);
     text_.append("\r\n");
     if (text_.size() > kLimit) text_.erase(0, text_.size() - kLimit);

@@ -9,6 +9,13 @@ namespace vantaro {
 
 class MessageLog {
 public:
+    // Told of every line as it is added, before any cut; for tools that print the log as a stream.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void lineAdded(std::string_view line) = 0;
+    };
+
     static constexpr std::size_t kLimit = 3000;
     enum class Caret { Start, End };
 
@@ -19,6 +26,7 @@ public:
     // Line plus CR LF at the end; the text is then cut to its last kLimit characters.
     void appendLine(std::string_view line);
     void clear();
+    void setListener(Listener* listener) { listener_ = listener; }
 
     const std::string& text() const { return text_; }
     Caret caret() const { return caret_; }
@@ -29,6 +37,7 @@ private:
     std::string text_;
     Caret caret_ = Caret::Start;
     std::uint64_t revision_ = 0;
+    Listener* listener_ = nullptr;
 };
 
 } // namespace vantaro

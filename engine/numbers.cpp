@@ -1,7 +1,6 @@
 #include "engine/numbers.h"
 
 #include <cctype>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +19,8 @@ std::size_t formatNumber(char* buf, std::int64_t value) {
     } while (mag != 0);
     std::size_t out = 0;
     buf[out++] = value < 0 ? '-' : ' ';
-    while (n > 0) buf[out++] = digits[--n];
+    while (n > 0)
+        buf[out++] = digits[--n];
     return out;
 }
 
@@ -41,13 +41,13 @@ std::string numberText(double value) {
     // Split off an exponent, trim trailing zeros of the mantissa.
     std::string exponent;
     if (auto e = s.find('E'); e != std::string::npos) {
-        exponent = s.substr(e);
+        // "E+020" style from printf: keep the sign, drop leading zeros of the digits.
+        const char sign = s[e + 1];
+        const int power = std::atoi(s.c_str() + e + 2);
         s.erase(e);
-        // "E+016" style: keep sign, drop leading zeros of the exponent digits.
-        std::string digits = exponent.substr(2);
-        digits.erase(0, digits.find_first_not_of('0'));
-        if (digits.empty()) digits = "0";
-        exponent = exponent.substr(0, 2) + digits;
+        exponent.push_back('E');
+        exponent.push_back(sign);
+        exponent.append(std::to_string(power));
     }
     if (s.find('.') != std::string::npos) {
         s.erase(s.find_last_not_of('0') + 1);
@@ -56,19 +56,24 @@ std::string numberText(double value) {
     bool negative = !s.empty() && s[0] == '-';
     if (negative) s.erase(0, 1);
     if (s.size() > 1 && s[0] == '0' && s[1] == '.') s.erase(0, 1);
-    return (negative ? "-" : " ") + s + exponent;
+    std::string out(1, negative ? '-' : ' ');
+    out.append(s).append(exponent);
+    return out;
 }
 
 namespace {
 
-bool isSkippable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSkippable(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Characters of the text with blanks removed, read one at a time.
 struct Reader {
     std::string_view text;
     std::size_t pos = 0;
     int peek() {
-        while (pos < text.size() && isSkippable(text[pos])) ++pos;
+        while (pos < text.size() && isSkippable(text[pos]))
+            ++pos;
         return pos < text.size() ? static_cast<unsigned char>(text[pos]) : -1;
     }
     void next() { ++pos; }
@@ -80,9 +85,12 @@ double readRadix(Reader& r, int radix) {
     for (;;) {
         int c = r.peek();
         int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (radix == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0 || d >= radix) break;
         if (acc > (std::numeric_limits<std::uint64_t>::max() >> 4)) break; // keep what fits
         acc = acc * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(d);
@@ -156,13 +164,8 @@ double readNumber(std::string_view text) {
 }
 
 double roundHalfEven(double value) {
-    // nearbyint follows the current rounding mode; make sure it is to-nearest-even.
-    const int mode = std::fegetround();
-    if (mode == FE_TONEAREST) return std::nearbyint(value);
-    std::fesetround(FE_TONEAREST);
-    const double r = std::nearbyint(value);
-    std::fesetround(mode);
-    return r;
+    // The program never leaves the default to-nearest-even rounding mode, which nearbyint follows.
+    return std::nearbyint(value);
 }
 
 template <typename T> static std::optional<T> toWidth(double value) {
@@ -174,7 +177,11 @@ template <typename T> static std::optional<T> toWidth(double value) {
     return static_cast<T>(r);
 }
 
-std::optional<std::int16_t> toInt16(double value) { return toWidth<std::int16_t>(value); }
-std::optional<std::int32_t> toInt32(double value) { return toWidth<std::int32_t>(value); }
+std::optional<std::int16_t> toInt16(double value) {
+    return toWidth<std::int16_t>(value);
+}
+std::optional<std::int32_t> toInt32(double value) {
+    return toWidth<std::int32_t>(value);
+}
 
 } // namespace vantaro

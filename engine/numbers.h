@@ -12,8 +12,12 @@ namespace vantaro {
 // point (" .5", "-.25"); at most 15 significant digits, like the rest of the program.
 std::string numberText(double value);
 std::string numberText(std::int64_t value);
-inline std::string numberText(std::int32_t value) { return numberText(static_cast<std::int64_t>(value)); }
-inline std::string numberText(std::int16_t value) { return numberText(static_cast<std::int64_t>(value)); }
+inline std::string numberText(std::int32_t value) {
+    return numberText(static_cast<std::int64_t>(value));
+}
+inline std::string numberText(std::int16_t value) {
+    return numberText(static_cast<std::int64_t>(value));
+}
 
 // Writes the leading-blank form of an integer into buf without allocating;
 // returns the number of characters written (buf needs room for 21).

@@ -7,16 +7,36 @@ namespace vantaro {
 std::string midiErrorText(std::int16_t code) {
     const char* meaning;
     switch (code) {
-    case 2: meaning = " : Device ID out of range."; break;
-    case 3: meaning = " : Hardware is still busy."; break;
-    case 5: meaning = " : Device handle is invalid."; break;
-    case 6: meaning = " : No device driver present."; break;
-    case 7: meaning = " : Memory allocation error."; break;
-    case 11: meaning = " : Invalid parameter passed."; break;
-    case 65: meaning = " : Something is still playing.  The midi port was busy."; break;
-    case 67: meaning = " : Hardware is still busy."; break;
-    case 70: meaning = " : Operation unsupported with open mode."; break;
-    default: meaning = " : You suck"; break;
+    case 2:
+        meaning = " : Device ID out of range.";
+        break;
+    case 3:
+        meaning = " : Hardware is still busy.";
+        break;
+    case 5:
+        meaning = " : Device handle is invalid.";
+        break;
+    case 6:
+        meaning = " : No device driver present.";
+        break;
+    case 7:
+        meaning = " : Memory allocation error.";
+        break;
+    case 11:
+        meaning = " : Invalid parameter passed.";
+        break;
+    case 65:
+        meaning = " : Something is still playing.  The midi port was busy.";
+        break;
+    case 67:
+        meaning = " : Hardware is still busy.";
+        break;
+    case 70:
+        meaning = " : Operation unsupported with open mode.";
+        break;
+    default:
+        meaning = " : You suck";
+        break;
     }
     return numberText(code) + meaning;
 }

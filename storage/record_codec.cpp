@@ -9,30 +9,32 @@ namespace {
 
 // Walks the 84 bytes field by field in stored order.
 class Writer {
-public:
+  public:
     explicit Writer(std::uint8_t* p) : p_(p) {}
     void i16(std::int16_t v) { le(static_cast<std::uint16_t>(v), 2); }
     void i32(std::int32_t v) { le(static_cast<std::uint32_t>(v), 4); }
     void f64(double v) { le(std::bit_cast<std::uint64_t>(v), 8); }
 
-private:
+  private:
     void le(std::uint64_t v, int n) {
-        for (int i = 0; i < n; ++i) *p_++ = static_cast<std::uint8_t>(v >> (8 * i));
+        for (int i = 0; i < n; ++i)
+            *p_++ = static_cast<std::uint8_t>(v >> (8 * i));
     }
     std::uint8_t* p_;
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::uint8_t* p) : p_(p) {}
     std::int16_t i16() { return static_cast<std::int16_t>(static_cast<std::uint16_t>(le(2))); }
     std::int32_t i32() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(le(4))); }
     double f64() { return std::bit_cast<double>(le(8)); }
 
-private:
+  private:
     std::uint64_t le(int n) {
         std::uint64_t v = 0;
-        for (int i = 0; i < n; ++i) v |= static_cast<std::uint64_t>(*p_++) << (8 * i);
+        for (int i = 0; i < n; ++i)
+            v |= static_cast<std::uint64_t>(*p_++) << (8 * i);
         return v;
     }
     const std::uint8_t* p_;
@@ -59,9 +61,11 @@ template <typename IO, typename R> void fields(IO& io, R& r) {
     io(r.reservedD);
     io(r.reservedE);
     io(r.recordVersion);
-    for (auto& f : r.fingerSelect) io(f);
+    for (auto& f : r.fingerSelect)
+        io(f);
     io(r.isGlove);
-    for (auto& h : r.handAxisSelect) io(h);
+    for (auto& h : r.handAxisSelect)
+        io(h);
     io(r.messageKind);
 }
 
@@ -71,9 +75,12 @@ void encodeRecord(const ActionRecord& record, std::span<std::uint8_t, kRecordByt
     Writer w(out.data());
     auto put = [&w](const auto& v) {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::int16_t>) w.i16(v);
-        else if constexpr (std::is_same_v<T, std::int32_t>) w.i32(v);
-        else w.f64(v);
+        if constexpr (std::is_same_v<T, std::int16_t>)
+            w.i16(v);
+        else if constexpr (std::is_same_v<T, std::int32_t>)
+            w.i32(v);
+        else
+            w.f64(v);
     };
     fields(put, record);
 }
@@ -83,9 +90,12 @@ ActionRecord decodeRecord(std::span<const std::uint8_t, kRecordBytes> in) {
     ActionRecord record;
     auto get = [&rd](auto& v) {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::int16_t>) v = rd.i16();
-        else if constexpr (std::is_same_v<T, std::int32_t>) v = rd.i32();
-        else v = rd.f64();
+        if constexpr (std::is_same_v<T, std::int16_t>)
+            v = rd.i16();
+        else if constexpr (std::is_same_v<T, std::int32_t>)
+            v = rd.i32();
+        else
+            v = rd.f64();
     };
     fields(get, record);
     return record;

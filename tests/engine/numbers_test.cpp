@@ -29,7 +29,7 @@ TEST(ReadNumber, TakesTheNumberTheTextBeginsWith) {
     EXPECT_EQ(readNumber(" 7000"), 7000);
     EXPECT_EQ(readNumber("-1600"), -1600);
     EXPECT_EQ(readNumber("12.5"), 12.5);
-    EXPECT_EQ(readNumber("1 2 3"), 123);   // blanks are skipped anywhere
+    EXPECT_EQ(readNumber("1 2 3"), 123); // blanks are skipped anywhere
     EXPECT_EQ(readNumber("\t-\n4 2"), -42);
     EXPECT_EQ(readNumber("42abc"), 42);
     EXPECT_EQ(readNumber("abc"), 0);

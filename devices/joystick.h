@@ -1,0 +1,84 @@
+#pragma once
+// The program's joystick: the list of sticks, the chosen one, the per-tick poll with its
+// dead zones, and calibration. The window it shows in is reached through JoystickView.
+#include "devices/joystick_api.h"
+#include "engine/action_record.h"
+#include "engine/input_state.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace vantaro {
+
+// The raw-value label arrays of the expanded view.
+enum class RawLabels { Label1, Label3 };
+
+class JoystickView {
+  public:
+    virtual ~JoystickView() = default;
+    // Appends a product name to the joystick list (Combo2).
+    virtual void addJoystickEntry(std::string_view productName) = 0;
+    // Shows position as the chosen entry. Must not call back into Joystick::selectJoystick:
+    // the caller does that itself.
+    virtual void showSelectedEntry(int position) = 0;
+    virtual void hideCalibrationPrompt() = 0; // Label13
+    virtual void hideCalibrateButton() = 0;   // Command4
+    virtual void setRawLabel(RawLabels labels, int index, std::string_view caption) = 0;
+};
+
+class Joystick {
+  public:
+    static constexpr int kListSize = 101;
+
+    Joystick(JoystickApi& api, JoystickView& view, std::filesystem::path settingsPath);
+
+    // Fills the list with every id whose capabilities can be read, then selects the stored
+    // "DeviceNumber" when it names a list entry. Returns 0, or kOverflowError when the
+    // stored number does not fit 16 bits (nothing is selected then).
+    int listJoysticks();
+
+    // The user (or start-up) picked list entry position. False when position is not in the
+    // list (nothing changes) or when "DeviceNumber" could not be stored.
+    bool selectJoystick(int position);
+
+    // The per-tick poll. Leaves the reading in state and the off-centre axes, buttons and
+    // hat in captureRecord's axisMask, buttonMask and povDirection.
+    void readJoystick(JoystickState& state, ActionRecord& captureRecord, bool expandedView);
+
+    // Makes the last reading the centre of all six axes and stores X, Y, Z, R and
+    // "calibrated". False when a setting could not be stored (the centres still apply).
+    bool calibrate(JoystickState& state);
+
+    // Slider1 moved: the new width applies from the next poll. False when not stored.
+    bool centreWidthChanged(JoystickState& state, std::int32_t sliderValue);
+
+    // Forget what the raw-value labels show, so the next poll writes them all again
+    // (for a view that was rebuilt or cleared).
+    void invalidateRawLabels();
+
+    std::int16_t joystickCount() const { return joystickCount_; }
+    std::int32_t joystickId() const { return joystickId_; }
+    const std::array<std::int16_t, kListSize>& joystickIds() const { return joystickIds_; }
+
+  private:
+    void showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value);
+
+    JoystickApi& api_;
+    JoystickView& view_;
+    std::filesystem::path settingsPath_;
+    std::array<std::int16_t, kListSize> joystickIds_{};
+    std::int16_t joystickCount_ = 0;
+    std::int32_t joystickId_ = 0;
+    JoyInfo basicReading_{};
+    // What each raw label shows; a value above 32 bits means "not written yet".
+    std::array<std::uint64_t, 4> shownLabel1_{};
+    std::array<std::uint64_t, 6> shownLabel3_{};
+};
+
+// The dead-zone test for all six axes: bit k set when axis k lies outside centre ± width.
+// Formed in 64 bits, so centres and widths from a hand-edited file cannot overflow.
+std::int16_t offCentreMask(const JoyInfoEx& reading, const JoyInfoEx& centre, std::int32_t width);
+
+} // namespace vantaro

@@ -1,0 +1,158 @@
+// vantaro-replay run as the real program on small files.
+#include "engine/action_record.h"
+#include "storage/record_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+using namespace vantaro;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ReplayTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("vantaro-replay-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    fs::path writeActions(const std::vector<ActionRecord>& records, std::size_t extraBytes = 0) {
+        fs::path p = dir / "actions.dat";
+        std::ofstream out(p, std::ios::binary);
+        for (const ActionRecord& r : records) {
+            std::array<std::uint8_t, kRecordBytes> b{};
+            encodeRecord(r, b);
+            out.write(reinterpret_cast<const char*>(b.data()), b.size());
+        }
+        out << std::string(extraBytes, '\0');
+        return p;
+    }
+
+    Outcome replay(const fs::path& actions, const std::string& script) {
+        const fs::path s = dir / "script.txt";
+        std::ofstream(s) << script;
+        const char* bin = std::getenv("VANTARO_BIN");
+        const std::string cmd = std::string(bin ? bin : "bin") + "/vantaro-replay '" + actions.string() +
+                                "' '" + s.string() + "' >'" + (dir / "out").string() + "' 2>'" +
+                                (dir / "err").string() + "'";
+        const int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
+    }
+};
+
+ActionRecord noteOnButton(std::int32_t mask, int note) {
+    ActionRecord r;
+    r.buttonMask = mask;
+    r.dataNumber = static_cast<std::int16_t>(note);
+    r.high = 127;
+    r.povDirection = kPovCentred;
+    r.messageKind = kNoteOn;
+    r.recordVersion = kRecordVersion;
+    return r;
+}
+
+const char* kRest = "joy 32768 32768 32768 32768 32768 32768 ";
+
+} // namespace
+
+TEST_F(ReplayTest, PrintsEachMessageWithItsTick) {
+    const Outcome r = replay(writeActions({noteOnButton(1, 60)}),
+                         std::string("centre 32768 32768 32768 32768 32768 32768\n") + kRest + "1 65535\n" +
+                             "tick 3  # press and hold\n" + kRest + "0 65535\n" + "tick\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                     "4 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ReplayTest, FailChangesTheResultUntilReset) {
+    const Outcome r = replay(writeActions({noteOnButton(1, 60)}),
+                         std::string(kRest) + "1 65535\nfail 67\ntick\n" + kRest + "0 65535\nfail 0\ntick\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 67\n"
+                     "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
+}
+
+TEST_F(ReplayTest, WaitAdvancesTheClockForDelays) {
+    ActionRecord r = noteOnButton(1, 7);
+    r.messageKind = kControllerChange;
+    r.increment = 10;
+    r.delay = 50;
+    const Outcome run =
+        replay(writeActions({r}), std::string(kRest) + "1 65535\ntick\nwait 49\ntick\nwait 1\ntick\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // 50 ms after the step is not strictly more than the delay; 51 ms is.
+    EXPECT_EQ(run.out, "1 Value: 10 Channel: 0 Controller: 7  Data: 657328 Result: 0\n"
+                       "3 Value: 20 Channel: 0 Controller: 7  Data: 1312688 Result: 0\n");
+}
+
+TEST_F(ReplayTest, NoJoystickCentresTheHatAndKeepsTheButtons) {
+    ActionRecord hat = noteOnButton(0, 62);
+    hat.povDirection = 0;
+    const Outcome r =
+        replay(writeActions({hat, noteOnButton(1, 60)}), std::string(kRest) + "1 0\ntick\nnojoy\ntick\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Both go down on tick 1; on tick 2 the hat reads centred but button 1 is still held.
+    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
+                     "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                     "2 Value: 0 Channel: 0 Note On: 62  Data: 16016 Result: 0\n");
+}
+
+TEST_F(ReplayTest, GloveDirectiveDrivesFingerActions) {
+    ActionRecord finger = noteOnButton(0, 20);
+    finger.messageKind = kControllerChange;
+    finger.isGlove = 1;
+    finger.fingerSelect = {1, 0, 0, 0, 0};
+    const Outcome r = replay(writeActions({finger}), "finger 13\nglove 63 0 0 0 0 0 0 0 0 0 0\ntick\n"
+                                                 "glove 38 0 0 0 0 0 0 0 0 0 0\ntick\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Controller: 20  Data: 8328368 Result: 0\n"
+                     "2 Value: 64 Channel: 0 Controller: 20  Data: 4199600 Result: 0\n");
+}
+
+TEST_F(ReplayTest, MalformedDirectiveNamesItsLine) {
+    const fs::path actions = writeActions({noteOnButton(1, 60)});
+    for (const char* bad : {"tick\nbogus 1\n", "tick\nwidth\n", "tick\njoy 1 2 3\n", "tick\ntick many\n",
+                            "tick\nfail 99999\n", "\n# fine\nwait -5\n"}) {
+        const Outcome r = replay(actions, bad);
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find(bad[0] == '\n' ? "line 3" : "line 2"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(ReplayTest, BadActionFilesAreRefused) {
+    ActionRecord wrongVersion = noteOnButton(1, 60);
+    wrongVersion.recordVersion = 2;
+    EXPECT_EQ(replay(writeActions({noteOnButton(1, 60)}, 10), "tick\n").status, 2) << "a partial record";
+    const Outcome version = replay(writeActions({noteOnButton(1, 60), wrongVersion}), "tick\n");
+    EXPECT_EQ(version.status, 2);
+    EXPECT_NE(version.err.find("record 2"), std::string::npos) << version.err;
+    EXPECT_EQ(replay(dir / "missing.dat", "tick\n").status, 2);
+    EXPECT_EQ(replay(writeActions(std::vector<ActionRecord>(1000, noteOnButton(1, 60))), "tick\n").status, 2);
+    EXPECT_EQ(replay(writeActions({}), "tick\n").status, 0) << "an empty list is a list";
+}
