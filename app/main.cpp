@@ -1,9 +1,11 @@
 // Vantaro: turns a game controller into a MIDI controller.
 #include "devices/glove_bridge.h"
 #include "devices/sdl_joystick.h"
+#include "midi/rtmidi_input.h"
 #include "midi/rtmidi_output.h"
 #include "ui/data_folder.h"
 #include "ui/form1.h"
+#include "ui/qt_poster.h"
 #include "ui/qt_ui_port.h"
 
 #include <QApplication>
@@ -20,12 +22,14 @@ int main(int argc, char* argv[]) {
 
     vantaro::SdlJoystickApi joysticks;
     vantaro::RtMidiOutput midiOut;
+    vantaro::QtPoster poster(&app);
+    vantaro::RtMidiInput midiIn(poster);
     vantaro::GloveBridge glove(programFolder);
     vantaro::QtUiPort ui;
 
     vantaro::Form1Options options;
     options.dataFolder = vantaro::chooseDataFolder(programFolder, userFolder);
-    vantaro::Form1 window({midiOut, joysticks, glove}, ui, options);
+    vantaro::Form1 window({midiOut, joysticks, glove, midiIn}, ui, options);
     ui.setOwner(&window);
     window.startUp();
     window.show();

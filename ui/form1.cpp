@@ -42,7 +42,7 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
     if (!options_.openUrl) options_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     buildWindow();
     views_ = std::make_unique<Form1Views>(*this);
-    core_ = std::make_unique<Form1Core>(*this, *views_, devices.joystick, devices.glove);
+    core_ = std::make_unique<Form1Core>(*this, *views_, devices_);
     connectEditor();
     connectDevices();
     applyViewHeight();

@@ -45,6 +45,7 @@ struct ProgramDevices {
     MidiOutApi& midiOut;
     JoystickApi& joystick;
     GloveBridge& glove;
+    MidiInApi& midiIn;
 };
 
 struct Form1Options {
@@ -141,6 +142,7 @@ private:
     void rewriteActionFile();
     void importClicked();
     void exportClicked();
+    void routeClicked();
     void refreshLog();
     void reportSettingsFailure();
 

@@ -6,7 +6,9 @@
 #include "engine/poll_cycle.h"
 #include "engine/texts.h"
 #include "midi/output_port.h"
+#include "midi/routing.h"
 #include "storage/action_file.h"
+#include "ui/form1.h"
 
 #include <QString>
 #include <array>
@@ -62,7 +64,7 @@ private:
 };
 
 struct Form1Core {
-    Form1Core(Form1& w, Form1Views& views, JoystickApi& joystickApi, GloveBridge& gloveBridge);
+    Form1Core(Form1& w, Form1Views& views, const ProgramDevices& devices);
 
     Form1Views& views;
     GloveBridge& gloveBridge;
@@ -72,6 +74,7 @@ struct Form1Core {
     ShownTexts shownTexts;
     std::int32_t listExtentWidth = 0;
     ActionFileContext actionFile;
+    Routing routing;
 };
 
 } // namespace vantaro

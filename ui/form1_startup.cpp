@@ -125,6 +125,7 @@ void Form1::connectDevices() {
     connect(Command13, &QPushButton::clicked, this, [this] { (void)centreGlove(core_->gloveBridge); });
     connect(Command7, &QPushButton::clicked, this, &Form1::importClicked);
     connect(Command8, &QPushButton::clicked, this, &Form1::exportClicked);
+    connect(Command6, &QPushButton::clicked, this, &Form1::routeClicked);
 }
 
 void Form1::applyGloveWidgets(bool present) {
@@ -220,6 +221,10 @@ void Form1::shutDown() {
     }
     try {
         gloveShutDown(core_->gloveBridge, glove);
+    } catch (...) {
+    }
+    try {
+        core_->routing.closeAll();
     } catch (...) {
     }
     if (options_.quit)

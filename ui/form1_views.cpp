@@ -3,6 +3,7 @@
 #include "ui/form1_core.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,10 +16,12 @@ namespace {
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 } // namespace
 
-Form1Core::Form1Core(Form1& w, Form1Views& v, JoystickApi& joystickApi, GloveBridge& bridge)
-    : views(v), gloveBridge(bridge), joystick(joystickApi, v, w.settingsPath()),
+Form1Core::Form1Core(Form1& w, Form1Views& v, const ProgramDevices& devices)
+    : views(v), gloveBridge(devices.glove), joystick(devices.joystick, v, w.settingsPath()),
       outputPort(w.midiSender, v, w.ui_, w.settingsPath()), poll(v, v, w.clock, w.glove),
-      actionFile{w.actionList, v, listExtentWidth, w.ui_, w.options_.dataFolder} {}
+      actionFile{w.actionList, v, listExtentWidth, w.ui_, w.options_.dataFolder},
+      routing(RoutingIo{devices.midiIn, w.midiSender, w.messageLog, w.ui_, w.expandedView,
+                        [] { QCoreApplication::processEvents(); }}) {}
 
 // ---- action list box ----------------------------------------------------------------------
 
@@ -153,6 +156,13 @@ void Form1::importClicked() {
     const LoadResult r = importConfig(std::filesystem::path(chosen.toStdString()), core_->actionFile);
     if (r.outcome == LoadOutcome::Ended) ended_ = true;
     if (r.showExport) Command8->show();
+}
+
+void Form1::routeClicked() {
+    const RoutePickerList list = core_->routing.loadPicker();
+    std::vector<bool> selected = list.selected;
+    if (ui_.pickRoutes(list.names, selected)) core_->routing.confirmPicker(selected);
+    refreshLog();
 }
 
 void Form1::exportClicked() {

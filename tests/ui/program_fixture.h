@@ -3,9 +3,11 @@
 // (SDL virtual sticks), the real MIDI output over JACK, and modal windows answered from a timer.
 #include "devices/glove_bridge.h"
 #include "devices/sdl_joystick.h"
+#include "midi/rtmidi_input.h"
 #include "midi/rtmidi_output.h"
 #include "storage/settings.h"
 #include "ui/form1.h"
+#include "ui/qt_poster.h"
 #include "ui/qt_ui_port.h"
 
 #include <QAbstractButton>
@@ -128,8 +130,7 @@ public:
 
 struct Program {
     explicit Program(const std::filesystem::path& folder, MidiOutApi* output = nullptr)
-        : glove(folder), out(output ? *output : midi) {
-        application();
+        : poster(&application()), midiIn(poster), glove(folder), out(output ? *output : midi) {
         options.dataFolder = folder;
         options.splashMs = 1; // the port records the splash instead of showing it
         options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
@@ -140,7 +141,7 @@ struct Program {
     }
 
     Form1& start() {
-        window = std::make_unique<Form1>(ProgramDevices{out, joysticks, glove}, port, options);
+        window = std::make_unique<Form1>(ProgramDevices{out, joysticks, glove, midiIn}, port, options);
         port.setOwner(window.get());
         window->startUp();
         window->show();
@@ -155,6 +156,8 @@ struct Program {
 
     SdlJoystickApi joysticks;
     RtMidiOutput midi;
+    QtPoster poster;
+    RtMidiInput midiIn;
     GloveBridge glove;
     MidiOutApi& out;
     RecordingPort port;
