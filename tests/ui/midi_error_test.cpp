@@ -4,6 +4,7 @@
 #include "program_fixture.h"
 #include "storage/action_file.h"
 
+#include <QComboBox>
 #include <QLabel>
 
 using namespace vantaro;

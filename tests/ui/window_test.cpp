@@ -1,7 +1,9 @@
 // The main window driven like a user drives it: real widgets, a virtual joystick, real files.
 #include "devices/virtual_stick.h"
 #include "program_fixture.h"
+#include "engine/numbers.h"
 #include "storage/action_file.h"
+#include "storage/record_codec.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 
 using namespace vantaro;
