@@ -49,7 +49,11 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
     connect(Timer1, &QTimer::timeout, this, &Form1::tick);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    Timer1->stop();
+    // The widgets go after this object's own parts: their last signals must find nobody listening.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 void Form1::connectEditor() {
     for (QSlider* s : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7}) {

@@ -158,6 +158,7 @@ private:
     std::unique_ptr<Form1Core> core_;
 
     friend class Form1Views;
+    friend class Form1OutputList;
     friend struct Form1Core;
 };
 

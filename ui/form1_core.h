@@ -22,7 +22,6 @@ class Form1;
 class Form1Views final : public ActionListView,
                          public StatusView,
                          public JoystickView,
-                         public OutputListView,
                          public TickSteps,
                          public LagView {
 public:
@@ -42,11 +41,6 @@ public:
     void hideCalibrationPrompt() override;
     void hideCalibrateButton() override;
     void setRawLabel(RawLabels labels, int index, std::string_view caption) override;
-    // OutputListView
-    void addItem(const std::string& text) override;
-    int count() const override;
-    void setCurrentIndex(int index) override;
-    int currentIndex() const override;
     // TickSteps
     void readJoystick() override;
     void doP5() override;
@@ -63,10 +57,25 @@ private:
     std::int32_t extent_ = 0;
 };
 
+// The MIDI output list (Combo1). Kept apart from the other views: both lists have a clear().
+class Form1OutputList final : public OutputListView {
+public:
+    explicit Form1OutputList(Form1& w) : w_(w) {}
+    void clear() override;
+    void addItem(const std::string& text) override;
+    int count() const override;
+    void setCurrentIndex(int index) override;
+    int currentIndex() const override;
+
+private:
+    Form1& w_;
+};
+
 struct Form1Core {
     Form1Core(Form1& w, Form1Views& views, const ProgramDevices& devices);
 
     Form1Views& views;
+    Form1OutputList outputList;
     GloveBridge& gloveBridge;
     Joystick joystick;
     OutputPort outputPort;

@@ -18,7 +18,7 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 
 Form1Core::Form1Core(Form1& w, Form1Views& v, const ProgramDevices& devices)
     : views(v), gloveBridge(devices.glove), joystick(devices.joystick, v, w.settingsPath()),
-      outputPort(w.midiSender, v, w.ui_, w.settingsPath()), poll(v, v, w.clock, w.glove),
+      outputList(w), outputPort(w.midiSender, outputList, w.ui_, w.settingsPath()), poll(v, v, w.clock, w.glove),
       actionFile{w.actionList, v, listExtentWidth, w.ui_, w.options_.dataFolder},
       routing(RoutingIo{devices.midiIn, w.midiSender, w.messageLog, w.ui_, w.expandedView,
                         [] { QCoreApplication::processEvents(); }}) {}
@@ -85,15 +85,17 @@ void Form1Views::setRawLabel(RawLabels labels, int index, std::string_view capti
 
 // ---- MIDI output list -----------------------------------------------------------------------
 
-void Form1Views::addItem(const std::string& text) {
+void Form1OutputList::clear() { w_.Combo1->clear(); }
+
+void Form1OutputList::addItem(const std::string& text) {
     const int before = w_.Combo1->currentIndex();
     w_.Combo1->addItem(qs(text));
     if (before < 0) w_.Combo1->setCurrentIndex(-1);
 }
 
-int Form1Views::count() const { return w_.Combo1->count(); }
-void Form1Views::setCurrentIndex(int index) { w_.Combo1->setCurrentIndex(index); }
-int Form1Views::currentIndex() const { return w_.Combo1->currentIndex(); }
+int Form1OutputList::count() const { return w_.Combo1->count(); }
+void Form1OutputList::setCurrentIndex(int index) { w_.Combo1->setCurrentIndex(index); }
+int Form1OutputList::currentIndex() const { return w_.Combo1->currentIndex(); }
 
 // ---- the tick -------------------------------------------------------------------------------
 

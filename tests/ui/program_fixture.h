@@ -22,6 +22,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -150,8 +151,16 @@ struct Program {
     // Lets the timer run the poll for a while.
     void run(int ms = 30) { QTest::qWait(ms); }
 
-    std::string setting(const char* section, const char* key) const {
-        return readSetting(options.dataFolder / "jmconfig.ini", section, key);
+    // The value exactly as the settings file holds it (reading a setting removes the blanks).
+    std::string setting(const std::string& section, const std::string& key) const {
+        std::istringstream in(fileText(options.dataFolder / "jmconfig.ini"));
+        std::string line, current;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line.front() == '[') current = line.substr(1, line.find(']') - 1);
+            else if (current == section && line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+        }
+        return "(missing)";
     }
 
     SdlJoystickApi joysticks;

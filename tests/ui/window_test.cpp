@@ -366,6 +366,7 @@ TEST_F(Window, ValueBoxesAreReadBackWhenLeft) {
     EXPECT_EQ(w.Text5->text(), QStringLiteral(" 127"));
 
     // Out of range while the slider already stands at the end: the box is set back all the same.
+    w.Text5->setFocus();
     w.Text5->selectAll();
     QTest::keyClicks(w.Text5, QStringLiteral("300"));
     w.Text8->setFocus();
