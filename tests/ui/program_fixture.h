@@ -33,8 +33,9 @@ inline QApplication& application() {
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own globals are gone by the time static objects are.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class Folder {
