@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <SDL.h>
 #include <cstdio>
