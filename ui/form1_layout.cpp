@@ -82,8 +82,9 @@ void Form1::buildWindow() {
     QIcon icon;
     for (int size : {16, 32, 48, 64}) icon.addPixmap(programIconPixmap(size));
     setWindowIcon(icon);
+    // The measures were made for a small dialog font; scale it with the screen like the twips.
     QFont small = font();
-    small.setPointSize(8);
+    small.setPixelSize(Twips::forScreen().px(165));
     setFont(small);
 
     Placer p{Twips::forScreen()};
