@@ -83,7 +83,10 @@ void Form1::buildWindow() {
     for (int size : {16, 32, 48, 64}) icon.addPixmap(programIconPixmap(size));
     setWindowIcon(icon);
     // The measures were made for a small dialog font; scale it with the screen like the twips.
+    // A narrow face, as the measures were made for one: Arial-like where present, else condensed.
     QFont small = font();
+    small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+                       QStringLiteral("DejaVu Sans Condensed")});
     small.setPixelSize(Twips::forScreen().px(165));
     setFont(small);
 
