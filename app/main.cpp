@@ -14,7 +14,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantaro"));
-    QApplication::setOrganizationName(QStringLiteral("Vantaro"));
 
     const std::filesystem::path programFolder = QApplication::applicationDirPath().toStdString();
     const std::filesystem::path userFolder =

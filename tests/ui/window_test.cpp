@@ -401,3 +401,26 @@ TEST_F(Window, ClosingTheWindowShutsDownLikeQuit) {
     w.shutDown(); // a second request changes nothing
     EXPECT_EQ(p.quits, 1);
 }
+
+TEST_F(Window, TheLogShowsSentMessagesOnlyInTheExpandedView) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 1"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    p.run();
+    stick.button(0, true);
+    p.run();
+    EXPECT_TRUE(w.Text3->toPlainText().contains(QStringLiteral("Note On")));
+    const QString shown = w.Text3->toPlainText();
+
+    QTest::mouseClick(w.Command5, Qt::LeftButton); // compact: nothing more is logged
+    stick.button(0, false);
+    p.run();
+    stick.button(0, true);
+    p.run();
+    EXPECT_EQ(w.Text3->toPlainText(), shown);
+    EXPECT_TRUE(p.port.midiErrors.empty());
+}
