@@ -38,6 +38,7 @@ class JoystickApi;
 class MidiInApi;
 class MidiOutApi;
 class Form1Views;
+struct GloveWidgets;
 struct Form1Core;
 
 // The devices the window works with; owned by main() (or a test) and outliving the window.
@@ -117,7 +118,7 @@ private:
     void buildWindow();
     void connectEditor();
     void connectDevices();
-    void applyGloveWidgets(bool present);
+    void applyGloveWidgets(const GloveWidgets& shown);
     void applyViewHeight();
     void switchView();
 

@@ -128,18 +128,19 @@ void Form1::connectDevices() {
     connect(Command6, &QPushButton::clicked, this, &Form1::routeClicked);
 }
 
-void Form1::applyGloveWidgets(bool present) {
-    Command12->setVisible(!present);
-    Command13->setVisible(present);
-    Label2->setVisible(!present);
-    for (QLabel* l : Label11) l->setVisible(present);
+void Form1::applyGloveWidgets(const GloveWidgets& shown) {
+    Command12->setVisible(shown.getGloveButton);
+    Command13->setVisible(shown.centreButton);
+    Label2->setVisible(shown.noGloveLabel);
+    for (QLabel* l : Label11) l->setVisible(shown.gloveLabels);
 }
 
 void Form1::startUp() {
     StartupTrap trap(ui_);
     const auto ini = settingsPath();
 
-    trap([&] { applyGloveWidgets(gloveStartUp(core_->gloveBridge, glove, ui_).centreButton); });
+    applyGloveWidgets(GloveWidgets{});
+    trap([&] { applyGloveWidgets(gloveStartUp(core_->gloveBridge, glove, ui_)); });
     if (options_.splashMs > 0) trap([&] { ui_.showSplash(options_.splashMs); });
     setWindowTitle(windowCaption(VANTARO_VERSION_MINOR, VANTARO_VERSION_REVISION));
 

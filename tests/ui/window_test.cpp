@@ -424,3 +424,18 @@ TEST_F(Window, TheLogShowsSentMessagesOnlyInTheExpandedView) {
     EXPECT_EQ(w.Text3->toPlainText(), shown);
     EXPECT_TRUE(p.port.midiErrors.empty());
 }
+
+TEST_F(Window, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
+    settled(folder.path());
+    std::filesystem::permissions(folder / "jmconfig.ini", std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::group_read |
+                                                             std::filesystem::perms::others_read);
+    Program p(folder.path());
+    Form1& w = p.start();
+    w.Slider5->setValue(20);
+    w.Slider6->setValue(30);
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_NE(p.port.messages[0].find("settings could not be written"), std::string::npos);
+    EXPECT_EQ(p.setting("General", "Low"), "(missing)");
+}
