@@ -15,7 +15,8 @@ bool handMoved(const GloveState& glove) {
 }
 
 bool fingerBent(const GloveState& glove) {
-    return std::any_of(glove.fingerBent.begin(), glove.fingerBent.end(), [](std::uint8_t f) { return f != 0; });
+    return std::any_of(glove.fingerBent.begin(), glove.fingerBent.end(),
+                       [](std::uint8_t f) { return f != 0; });
 }
 
 std::int16_t roundedDirection(float d) {
@@ -33,8 +34,8 @@ void clearRunTimeFields(ActionRecord& r) {
 } // namespace
 
 bool inputHeld(const ActionRecord& capture, const GloveState& glove) {
-    return handMoved(glove) || fingerBent(glove) || capture.axisMask > 0 || capture.povDirection != kPovCentred ||
-           capture.buttonMask > 0;
+    return handMoved(glove) || fingerBent(glove) || capture.axisMask > 0 ||
+           capture.povDirection != kPovCentred || capture.buttonMask > 0;
 }
 
 std::int16_t gloveTrigger(const ActionRecord& capture) {
@@ -127,7 +128,8 @@ void saveAction(ActionList& list, int index, ActionRecord& capture, EditorState&
 
 bool removeAction(ActionList& list, int index) {
     if (index < 1 || index > list.actionCount) return false;
-    for (int n = index; n < list.actionCount; ++n) list[n] = list[n + 1];
+    for (int n = index; n < list.actionCount; ++n)
+        list[n] = list[n + 1];
     list[list.actionCount] = ActionRecord{};
     list.actionCount = static_cast<std::int16_t>(list.actionCount - 1);
     return true;

@@ -28,7 +28,9 @@ namespace vantaro {
 
 namespace {
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 const QUrl kHelpPageName(QStringLiteral("help.html"));
 const QUrl kShirtPage(QStringLiteral("https://vantaro.example.org/shop/t-shirts"));
@@ -37,7 +39,8 @@ const QUrl kGlovePage(QStringLiteral("https://vantaro.example.org/p5-glove"));
 } // namespace
 
 Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget* parent)
-    : QWidget(parent), midiSender(devices.midiOut, ui), devices_(devices), ui_(ui), options_(std::move(options)) {
+    : QWidget(parent), midiSender(devices.midiOut, ui), devices_(devices), ui_(ui),
+      options_(std::move(options)) {
     captureRecord.povDirection = kPovCentred;
     if (!options_.openUrl) options_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     buildWindow();
@@ -52,7 +55,8 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
 Form1::~Form1() {
     Timer1->stop();
     // The widgets go after this object's own parts: their last signals must find nobody listening.
-    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
 }
 
 void Form1::connectEditor() {
@@ -93,7 +97,8 @@ void Form1::connectEditor() {
     connect(Command5, &QPushButton::clicked, this, &Form1::switchView);
     connect(Command9, &QPushButton::clicked, this, &QWidget::close);
     connect(Command10, &QPushButton::clicked, this, [this] {
-        options_.openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
+        options_.openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
     });
     connect(Command11, &QPushButton::clicked, this, [this] { options_.openUrl(kShirtPage); });
     connect(Command12, &QPushButton::clicked, this, [this] { options_.openUrl(kGlovePage); });
@@ -136,7 +141,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
         // "Buy a T-Shirt" is the window's cancel button.
         Command11->click();
         return;
-    default: QWidget::keyPressEvent(event);
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 
@@ -179,7 +185,8 @@ void Form1::selectionStep() {
     if (selectedLine() < 0) return;
     Command2->show();
     EditorMarks& m = editor.marks;
-    m.changedController = m.changedChannel = m.changedIncrement = m.changedTrigger = m.changedLow = m.changedHigh = 0;
+    m.changedController = m.changedChannel = m.changedIncrement = m.changedTrigger = m.changedLow =
+        m.changedHigh = 0;
 }
 
 void Form1::kindStep(int index) {
@@ -258,9 +265,13 @@ EditorControls Form1::controls() const {
 void Form1::addClicked() {
     if (Combo2->count() == 0) captureRecord.povDirection = kPovCentred;
     switch (vantaro::addAction(actionList, captureRecord, editor, controls(), glove)) {
-    case AddOutcome::NothingHeld: return;
-    case AddOutcome::ListFull: ui_.showMessage("Max actions reached.  Use edit."); return;
-    case AddOutcome::Added: break;
+    case AddOutcome::NothingHeld:
+        return;
+    case AddOutcome::ListFull:
+        ui_.showMessage("Max actions reached.  Use edit.");
+        return;
+    case AddOutcome::Added:
+        break;
     }
     appendListLine(actionList[actionList.actionCount]);
     saveActions();
@@ -284,9 +295,14 @@ void Form1::deleteClicked() {
     if (r < 0) return;
     if (editor.alwaysDelete == 0) {
         switch (ui_.confirmDelete()) {
-        case QtUiPort::DeleteAnswer::Always: editor.alwaysDelete = 1; [[fallthrough]];
-        case QtUiPort::DeleteAnswer::Yes: editor.deleteConfirmed = 1; break;
-        case QtUiPort::DeleteAnswer::No: break;
+        case QtUiPort::DeleteAnswer::Always:
+            editor.alwaysDelete = 1;
+            [[fallthrough]];
+        case QtUiPort::DeleteAnswer::Yes:
+            editor.deleteConfirmed = 1;
+            break;
+        case QtUiPort::DeleteAnswer::No:
+            break;
         }
     }
     if (editor.deleteConfirmed != 1 && editor.alwaysDelete != 1) return;

@@ -50,8 +50,8 @@ struct ProgramDevices {
 };
 
 struct Form1Options {
-    std::filesystem::path dataFolder; // where jmconfig.ini and jmconfig.dat live
-    int splashMs = 5000;              // 0: no splash window
+    std::filesystem::path dataFolder;         // where jmconfig.ini and jmconfig.dat live
+    int splashMs = 5000;                      // 0: no splash window
     std::function<void(const QUrl&)> openUrl; // defaults to the desktop's browser
     std::function<void()> quit;               // the end of shut-down; defaults to leaving the event loop
 };
@@ -90,10 +90,10 @@ public:
 
     // Widgets, by the names the program's texts use for them.
     QListWidget* List1;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8, *Command9,
-        *Command10, *Command11, *Command12, *Command13;
-    QLabel *Label2, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label12, *Label13, *Label14,
-        *Label15, *Label16, *Label17, *Label18;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8,
+        *Command9, *Command10, *Command11, *Command12, *Command13;
+    QLabel *Label2, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label12, *Label13,
+        *Label14, *Label15, *Label16, *Label17, *Label18;
     std::array<QLabel*, 8> Label1{};
     std::array<QLabel*, 6> Label3{};
     std::array<QLabel*, 28> Label11{};

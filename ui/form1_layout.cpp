@@ -33,12 +33,14 @@ template <typename W> W* named(W* w, const char* name) {
 
 struct Placer {
     Twips t;
-    QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int top, int w, int h = 240) {
+    QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int top, int w,
+                  int h = 240) {
         auto* x = named(new QLabel(text, parent), name);
         x->setGeometry(t.rect(l, top, w, h));
         return x;
     }
-    QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int top, int w, int h) {
+    QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
+                        int h) {
         auto* x = named(new QPushButton(caption, parent), name);
         x->setGeometry(t.rect(l, top, w, h));
         return x;
@@ -49,8 +51,8 @@ struct Placer {
         return x;
     }
     // Horizontal slider: range, large step, small step, tick spacing; 0 at creation.
-    QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, int min, int max, int large,
-                    int small, int tick) {
+    QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, int min, int max,
+                    int large, int small, int tick) {
         auto* x = named(new QSlider(Qt::Horizontal, parent), name);
         x->setGeometry(t.rect(l, top, w, h));
         x->setRange(min, max);
@@ -61,7 +63,8 @@ struct Placer {
         x->setValue(0);
         return x;
     }
-    QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int top, int w, int h) {
+    QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
+                     int h) {
         auto* x = named(new QGroupBox(caption, parent), name);
         x->setGeometry(t.rect(l, top, w, h));
         return x;
@@ -77,16 +80,18 @@ QString windowCaption(int minor, int revision) {
 void Form1::buildWindow() {
     setObjectName("Form1");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Vantaro"));
     QIcon icon;
-    for (int size : {16, 32, 48, 64}) icon.addPixmap(programIconPixmap(size));
+    for (int size : {16, 32, 48, 64})
+        icon.addPixmap(programIconPixmap(size));
     setWindowIcon(icon);
     // The measures were made for a small dialog font; scale it with the screen like the twips.
     // A narrow face, as the measures were made for one: Arial-like where present, else condensed.
     QFont small = font();
-    small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica"),
-                       QStringLiteral("DejaVu Sans Condensed")});
+    small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                       QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans Condensed")});
     small.setPixelSize(Twips::forScreen().px(165));
     setFont(small);
 
@@ -122,7 +127,8 @@ void Form1::buildWindow() {
     Label18 = p.label(w, "Label18", QStringLiteral("P5 Fingers"), 2625, 3270, 1080);
     Text12 = p.box(w, "Text12", 3705, 3255, 2385);
     // The live boxes show what the poll sees; typing there would only fake a trigger.
-    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12}) live->setReadOnly(true);
+    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
+        live->setReadOnly(true);
 
     const char* kinds[3] = {"Controller Change", "Note On", "Note Off"};
     const int kindTops[3] = {2925, 3150, 3390};
@@ -180,7 +186,8 @@ void Form1::buildWindow() {
     const int buttonTops[3] = {660, 900, 1125};
     const int buttonValueTops[3] = {645, 900, 1140};
     for (int i = 0; i < 3; ++i) {
-        Label11[5 + i] = p.label(Frame1, "Label11", QStringLiteral("Button%1").arg(i + 1), 1560, buttonTops[i], 700);
+        Label11[5 + i] =
+            p.label(Frame1, "Label11", QStringLiteral("Button%1").arg(i + 1), 1560, buttonTops[i], 700);
         Label11[19 + i] = p.label(Frame1, "Label11", QString(), 2280, buttonValueTops[i], 700);
     }
     const char* axes[6] = {"X", "Y", "Z", "Yaw", "Pitch", "Roll"};
@@ -188,15 +195,18 @@ void Form1::buildWindow() {
         Label11[8 + i] = p.label(Frame1, "Label11", QString::fromLatin1(axes[i]), 3120, 240 + 240 * i, 700);
         Label11[22 + i] = p.label(Frame1, "Label11", QString(), 3840, 240 + 240 * i, 900);
     }
-    for (int i = 0; i < 28; ++i) Label11[i]->setProperty("index", i);
+    for (int i = 0; i < 28; ++i)
+        Label11[i]->setProperty("index", i);
     Label2 = p.label(Frame1, "Label2", QStringLiteral("No P5 Glove Detected"), 840, 480, 2895, 255);
     Label2->setAlignment(Qt::AlignCenter);
     Command12 = p.button(Frame1, "Command12", QStringLiteral("&Get a P5 Glove"), 1590, 810, 1395, 495);
     Command13 = p.button(Frame1, "Command13", QStringLiteral("Ce&nter"), 1710, 1365, 1080, 315);
 
     Frame2 = p.frame(w, "Frame2", QStringLiteral("Joystick Values"), 4815, kLowerTop, 2445, 1812);
-    for (int i = 0; i < 4; ++i) Label1[i] = p.label(Frame2, "Label1", QString(), 120, 240 + 240 * i, 2052);
-    Label13 = p.label(Frame2, "Label13", QStringLiteral("Center your joystick and push:"), 585, 1215, 1695, 375);
+    for (int i = 0; i < 4; ++i)
+        Label1[i] = p.label(Frame2, "Label1", QString(), 120, 240 + 240 * i, 2052);
+    Label13 =
+        p.label(Frame2, "Label13", QStringLiteral("Center your joystick and push:"), 585, 1215, 1695, 375);
     Label13->setWordWrap(true);
     QFont bold = Label13->font();
     bold.setBold(true);
@@ -204,7 +214,8 @@ void Form1::buildWindow() {
     Command4 = p.button(Frame2, "Command4", QStringLiteral("&Calibrate"), 1440, 1440, 855, 255);
 
     Frame3 = p.frame(w, "Frame3", QStringLiteral("Extended Joystick Values"), 7275, kLowerTop, 2310, 1815);
-    for (int i = 0; i < 6; ++i) Label3[i] = p.label(Frame3, "Label3", QString(), 120, 240 + 240 * i, 2100);
+    for (int i = 0; i < 6; ++i)
+        Label3[i] = p.label(Frame3, "Label3", QString(), 120, 240 + 240 * i, 2100);
 
     Text3 = named(new QPlainTextEdit(w), "Text3");
     Text3->setGeometry(p.t.rect(0, 8010, 9585, 2715));

@@ -35,7 +35,9 @@ struct StartupFailure {
 
 constexpr int kInvalidPropertyValue = 380;
 
-StartupFailure overflow() { return {"Overflow", kOverflowError}; }
+StartupFailure overflow() {
+    return {"Overflow", kOverflowError};
+}
 
 // Runs each start-up statement on its own: a failure is reported once and the next statement runs.
 class StartupTrap {
@@ -76,19 +78,25 @@ std::int32_t need32(std::optional<std::int32_t> v) {
 }
 
 void setSlider(QSlider* slider, std::int32_t value) {
-    if (value < slider->minimum() || value > slider->maximum()) throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
+    if (value < slider->minimum() || value > slider->maximum())
+        throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
     slider->setValue(value);
 }
 
 void setCheck(QCheckBox* box, std::int16_t value) {
     switch (value) {
-    case 0: box->setCheckState(Qt::Unchecked); break;
-    case 1: box->setCheckState(Qt::Checked); break;
+    case 0:
+        box->setCheckState(Qt::Unchecked);
+        break;
+    case 1:
+        box->setCheckState(Qt::Checked);
+        break;
     case 2:
         box->setTristate(true);
         box->setCheckState(Qt::PartiallyChecked);
         break;
-    default: throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
+    default:
+        throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
     }
 }
 
@@ -132,7 +140,8 @@ void Form1::applyGloveWidgets(const GloveWidgets& shown) {
     Command12->setVisible(shown.getGloveButton);
     Command13->setVisible(shown.centreButton);
     Label2->setVisible(shown.noGloveLabel);
-    for (QLabel* l : Label11) l->setVisible(shown.gloveLabels);
+    for (QLabel* l : Label11)
+        l->setVisible(shown.gloveLabels);
 }
 
 void Form1::startUp() {
@@ -157,10 +166,22 @@ void Form1::startUp() {
     Command5->setText(expandedView == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
     applyViewHeight();
 
-    trap([&] { joystick.calibrationCentre.dwXpos = static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::xCentre))); });
-    trap([&] { joystick.calibrationCentre.dwYpos = static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::yCentre))); });
-    trap([&] { joystick.calibrationCentre.dwZpos = static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::zCentre))); });
-    trap([&] { joystick.calibrationCentre.dwRpos = static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::rCentre))); });
+    trap([&] {
+        joystick.calibrationCentre.dwXpos =
+            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::xCentre)));
+    });
+    trap([&] {
+        joystick.calibrationCentre.dwYpos =
+            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::yCentre)));
+    });
+    trap([&] {
+        joystick.calibrationCentre.dwZpos =
+            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::zCentre)));
+    });
+    trap([&] {
+        joystick.calibrationCentre.dwRpos =
+            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::rCentre)));
+    });
     trap([&] {
         if (readSettingNumber(ini, settings::calibrated) == 1) Label13->hide();
     });

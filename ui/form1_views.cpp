@@ -13,13 +13,16 @@
 namespace vantaro {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 } // namespace
 
 Form1Core::Form1Core(Form1& w, Form1Views& v, const ProgramDevices& devices)
-    : views(v), gloveBridge(devices.glove), joystick(devices.joystick, v, w.settingsPath()),
-      outputList(w), outputPort(w.midiSender, outputList, w.ui_, w.settingsPath()), poll(v, v, w.clock, w.glove),
-      actionFile{w.actionList, v, listExtentWidth, w.ui_, w.options_.dataFolder},
+    : views(v), outputList(w), gloveBridge(devices.glove), joystick(devices.joystick, v, w.settingsPath()),
+      outputPort(w.midiSender, outputList, w.ui_, w.settingsPath()),
+      poll(v, v, w.clock, w.glove), actionFile{w.actionList, v, listExtentWidth, w.ui_,
+                                               w.options_.dataFolder},
       routing(RoutingIo{devices.midiIn, w.midiSender, w.messageLog, w.ui_, w.expandedView,
                         [] { QCoreApplication::processEvents(); }}) {}
 
@@ -42,18 +45,30 @@ void Form1Views::addLine(std::string_view line) {
                             fm.height() + 2));
 }
 
-void Form1Views::clear() { w_.List1->clear(); }
+void Form1Views::clear() {
+    w_.List1->clear();
+}
 
 // ---- live texts -----------------------------------------------------------------------------
 
 void Form1Views::setLiveText(LiveText box, std::string_view text) {
     QLineEdit* target = nullptr;
     switch (box) {
-    case LiveText::Button: target = w_.Text1; break;
-    case LiveText::Axis: target = w_.Text2; break;
-    case LiveText::Pov: target = w_.Text7; break;
-    case LiveText::Hand: target = w_.Text11; break;
-    case LiveText::Fingers: target = w_.Text12; break;
+    case LiveText::Button:
+        target = w_.Text1;
+        break;
+    case LiveText::Axis:
+        target = w_.Text2;
+        break;
+    case LiveText::Pov:
+        target = w_.Text7;
+        break;
+    case LiveText::Hand:
+        target = w_.Text11;
+        break;
+    case LiveText::Fingers:
+        target = w_.Text12;
+        break;
     }
     if (target) target->setText(qs(text));
 }
@@ -71,9 +86,15 @@ void Form1Views::addJoystickEntry(std::string_view productName) {
     if (before < 0) w_.Combo2->setCurrentIndex(-1);
 }
 
-void Form1Views::showSelectedEntry(int position) { w_.Combo2->setCurrentIndex(position); }
-void Form1Views::hideCalibrationPrompt() { w_.Label13->hide(); }
-void Form1Views::hideCalibrateButton() { w_.Command4->hide(); }
+void Form1Views::showSelectedEntry(int position) {
+    w_.Combo2->setCurrentIndex(position);
+}
+void Form1Views::hideCalibrationPrompt() {
+    w_.Label13->hide();
+}
+void Form1Views::hideCalibrateButton() {
+    w_.Command4->hide();
+}
 
 void Form1Views::setRawLabel(RawLabels labels, int index, std::string_view caption) {
     if (labels == RawLabels::Label1) {
@@ -85,7 +106,9 @@ void Form1Views::setRawLabel(RawLabels labels, int index, std::string_view capti
 
 // ---- MIDI output list -----------------------------------------------------------------------
 
-void Form1OutputList::clear() { w_.Combo1->clear(); }
+void Form1OutputList::clear() {
+    w_.Combo1->clear();
+}
 
 void Form1OutputList::addItem(const std::string& text) {
     const int before = w_.Combo1->currentIndex();
@@ -93,9 +116,15 @@ void Form1OutputList::addItem(const std::string& text) {
     if (before < 0) w_.Combo1->setCurrentIndex(-1);
 }
 
-int Form1OutputList::count() const { return w_.Combo1->count(); }
-void Form1OutputList::setCurrentIndex(int index) { w_.Combo1->setCurrentIndex(index); }
-int Form1OutputList::currentIndex() const { return w_.Combo1->currentIndex(); }
+int Form1OutputList::count() const {
+    return w_.Combo1->count();
+}
+void Form1OutputList::setCurrentIndex(int index) {
+    w_.Combo1->setCurrentIndex(index);
+}
+int Form1OutputList::currentIndex() const {
+    return w_.Combo1->currentIndex();
+}
 
 // ---- the tick -------------------------------------------------------------------------------
 
@@ -103,20 +132,24 @@ void Form1Views::readJoystick() {
     w_.core_->joystick.readJoystick(w_.joystick, w_.captureRecord, w_.expandedView != 0);
 }
 
-void Form1Views::doP5() { vantaro::doP5(w_.core_->gloveBridge, w_.glove, w_.captureRecord); }
+void Form1Views::doP5() {
+    vantaro::doP5(w_.core_->gloveBridge, w_.glove, w_.captureRecord);
+}
 
 void Form1Views::actions() {
-    EngineIo io{w_.actionList, w_.captureRecord, w_.joystick,  w_.glove,
-                w_.expandedView, w_.messageLog, w_.clock, w_.midiSender};
+    EngineIo io{w_.actionList,   w_.captureRecord, w_.joystick, w_.glove,
+                w_.expandedView, w_.messageLog,    w_.clock,    w_.midiSender};
     w_.engine.actions(io);
 }
 
 void Form1Views::updateStatus() {
-    vantaro::updateStatus(*this, w_.core_->shownTexts, w_.captureRecord, w_.core_->joystick.joystickCount() > 0,
-                          w_.glove, w_.expandedView != 0);
+    vantaro::updateStatus(*this, w_.core_->shownTexts, w_.captureRecord,
+                          w_.core_->joystick.joystickCount() > 0, w_.glove, w_.expandedView != 0);
 }
 
-void Form1Views::setLagCaption(std::string_view caption) { w_.Label12->setText(qs(caption)); }
+void Form1Views::setLagCaption(std::string_view caption) {
+    w_.Label12->setText(qs(caption));
+}
 
 void Form1::tick() {
     if (shutDown_) return;
@@ -149,7 +182,8 @@ void Form1::rewriteActionFile() {
     }
     // Not written (the user was told): the list box keeps showing the list in memory.
     views_->clear();
-    for (int n = 1; n <= actionList.actionCount; ++n) appendListLine(actionList[n]);
+    for (int n = 1; n <= actionList.actionCount; ++n)
+        appendListLine(actionList[n]);
 }
 
 void Form1::importClicked() {

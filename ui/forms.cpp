@@ -154,7 +154,9 @@ void Form3::showEvent(QShowEvent* event) {
     timer_->start(closeAfterMs_);
 }
 
-void Form3::keyPressEvent(QKeyEvent*) { accept(); }
+void Form3::keyPressEvent(QKeyEvent*) {
+    accept();
+}
 
 bool Form3::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
@@ -173,15 +175,17 @@ Form4::Form4(const std::string& codeText, QWidget* parent) : QDialog(parent, kDi
     setModal(true);
     const Twips t = Twips::forScreen();
     setFixedSize(t.px(5400), t.px(2700));
-    Label1 = label(this, "Label1", QStringLiteral("Error returned from MIDI Port:"), t.rect(240, 120, 4900, 285));
+    Label1 =
+        label(this, "Label1", QStringLiteral("Error returned from MIDI Port:"), t.rect(240, 120, 4900, 285));
     Label3 = label(this, "Label3", QString::fromStdString(codeText), t.rect(240, 420, 4900, 285));
     QFont bold = Label3->font();
     bold.setBold(true);
     Label3->setFont(bold);
-    Label2 = label(this, "Label2",
-                   QStringLiteral("Change the MIDI Out device and try again.  If the problem persists, you might "
-                                  "need to reboot or reinstall your midi passthru driver."),
-                   t.rect(240, 780, 4900, 900));
+    Label2 =
+        label(this, "Label2",
+              QStringLiteral("Change the MIDI Out device and try again.  If the problem persists, you might "
+                             "need to reboot or reinstall your midi passthru driver."),
+              t.rect(240, 780, 4900, 900));
     Label2->setWordWrap(true);
     Command1 = button(this, "Command1", QStringLiteral("&Okay"), t.rect(960, 1920, 1455, 375));
     Command2 = button(this, "Command2", QStringLiteral("&Stop Warnings"), t.rect(2985, 1920, 1455, 375));
@@ -200,11 +204,12 @@ Form5::Form5(const std::vector<std::string>& portNames, const std::vector<bool>&
     setModal(true);
     const Twips t = Twips::forScreen();
     setFixedSize(t.px(4800), t.px(4500));
-    Label1 = label(this, "Label1",
-                   QStringLiteral("Select MIDI ports from this list that you want to route through the same port "
-                                  "that Vantaro is using.  This will let you use a midi controller and a joystick "
-                                  "(jam sessions!)"),
-                   t.rect(120, 120, 4560, 900));
+    Label1 =
+        label(this, "Label1",
+              QStringLiteral("Select MIDI ports from this list that you want to route through the same port "
+                             "that Vantaro is using.  This will let you use a midi controller and a joystick "
+                             "(jam sessions!)"),
+              t.rect(120, 120, 4560, 900));
     Label1->setWordWrap(true);
     List1 = new QListWidget(this);
     List1->setObjectName("List1");
@@ -225,7 +230,8 @@ Form5::Form5(const std::vector<std::string>& portNames, const std::vector<bool>&
 
 std::vector<bool> Form5::selection() const {
     std::vector<bool> out(static_cast<std::size_t>(List1->count()));
-    for (int i = 0; i < List1->count(); ++i) out[static_cast<std::size_t>(i)] = List1->item(i)->isSelected();
+    for (int i = 0; i < List1->count(); ++i)
+        out[static_cast<std::size_t>(i)] = List1->item(i)->isSelected();
     return out;
 }
 

@@ -74,7 +74,8 @@ private:
 class Form5 final : public QDialog {
     Q_OBJECT
 public:
-    Form5(const std::vector<std::string>& portNames, const std::vector<bool>& selected, QWidget* parent = nullptr);
+    Form5(const std::vector<std::string>& portNames, const std::vector<bool>& selected,
+          QWidget* parent = nullptr);
     // The selection state of every listed port; valid after "Okay" (the dialog is accepted).
     std::vector<bool> selection() const;
 

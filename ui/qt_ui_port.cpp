@@ -14,8 +14,8 @@ const QString kFilter = QStringLiteral("Vantaro Config Files (*.dat);;All Files 
 }
 
 bool QtUiPort::askYesNo(const std::string& text) {
-    return QMessageBox::question(owner_, title(), QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return QMessageBox::question(owner_, title(), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void QtUiPort::showMessage(const std::string& text) {
@@ -47,9 +47,12 @@ QtUiPort::DeleteAnswer QtUiPort::confirmDelete() {
     Form2 form(owner_);
     form.exec();
     switch (form.answer()) {
-    case Form2::Answer::Yes: return DeleteAnswer::Yes;
-    case Form2::Answer::Always: return DeleteAnswer::Always;
-    case Form2::Answer::No: break;
+    case Form2::Answer::Yes:
+        return DeleteAnswer::Yes;
+    case Form2::Answer::Always:
+        return DeleteAnswer::Always;
+    case Form2::Answer::No:
+        break;
     }
     return DeleteAnswer::No;
 }

@@ -11,6 +11,8 @@ Twips Twips::forScreen() {
     return Twips();
 }
 
-int Twips::px(int twips) const { return static_cast<int>(std::lround(twips * dpi_ / 1440.0)); }
+int Twips::px(int twips) const {
+    return static_cast<int>(std::lround(twips * dpi_ / 1440.0));
+}
 
 } // namespace vantaro

@@ -63,7 +63,12 @@ TEST(AddAction, TakesTheTriggerFromTheCaptureAndTheRestFromTheControls) {
     EditorState editor;
     editor.nextChannel = 3;
     editor.nextNumber = 127;
-    EditorControls controls{.increment = 0.12, .low = 5, .high = 90, .delay = 250, .wrap = 1, .toggle = 0,
+    EditorControls controls{.increment = 0.12,
+                            .low = 5,
+                            .high = 90,
+                            .delay = 250,
+                            .wrap = 1,
+                            .toggle = 0,
                             .messageKind = kNoteOff};
     ActionRecord capture = idle();
     capture.buttonMask = 4;
@@ -136,7 +141,12 @@ TEST(SaveAction, AppliesOnlyMarkedGroupsAndClearsTheirMarks) {
     editor.nextNumber = 1;
     editor.marks.changedLow = 1;
     editor.marks.changedTrigger = 1; // set, but nothing is held: the stored trigger stays
-    EditorControls controls{.increment = -3, .low = 10, .high = 20, .delay = 0, .wrap = 0, .toggle = 0,
+    EditorControls controls{.increment = -3,
+                            .low = 10,
+                            .high = 20,
+                            .delay = 0,
+                            .wrap = 0,
+                            .toggle = 0,
                             .messageKind = kControllerChange};
     ActionRecord capture = idle();
 
@@ -173,7 +183,8 @@ TEST(SaveAction, ANewlyHeldTriggerReplacesTheStoredOne) {
 TEST(RemoveAction, FollowingActionsMoveDownInOrder) {
     ActionList list;
     list.actionCount = 3;
-    for (int i = 1; i <= 3; ++i) list[i] = stored(1 << i, static_cast<std::int16_t>(i));
+    for (int i = 1; i <= 3; ++i)
+        list[i] = stored(1 << i, static_cast<std::int16_t>(i));
     EXPECT_FALSE(removeAction(list, 0));
     EXPECT_FALSE(removeAction(list, 4));
     EXPECT_TRUE(removeAction(list, 1));

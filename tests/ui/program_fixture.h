@@ -47,7 +47,8 @@ public:
     }
     ~Folder() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     const std::filesystem::path& path() const { return path_; }
@@ -158,8 +159,10 @@ struct Program {
         std::string line, current;
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (!line.empty() && line.front() == '[') current = line.substr(1, line.find(']') - 1);
-            else if (current == section && line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+            if (!line.empty() && line.front() == '[')
+                current = line.substr(1, line.find(']') - 1);
+            else if (current == section && line.rfind(key + "=", 0) == 0)
+                return line.substr(key.size() + 1);
         }
         return "(missing)";
     }

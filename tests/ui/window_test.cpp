@@ -1,7 +1,7 @@
 // The main window driven like a user drives it: real widgets, a virtual joystick, real files.
 #include "devices/virtual_stick.h"
-#include "program_fixture.h"
 #include "engine/numbers.h"
+#include "program_fixture.h"
 #include "storage/action_file.h"
 #include "storage/record_codec.h"
 
@@ -24,7 +24,8 @@ namespace {
 void useVirtualOutput(Program& p) {
     const std::uint32_t n = p.midi.midiOutGetNumDevs();
     ASSERT_GT(n, 0u) << "no MIDI output: is the JACK server running?";
-    ASSERT_TRUE(writeSetting(p.options.dataFolder / "jmconfig.ini", "Midi", "DeviceNumber", numberText(std::int64_t{n - 1})));
+    ASSERT_TRUE(writeSetting(p.options.dataFolder / "jmconfig.ini", "Midi", "DeviceNumber",
+                             numberText(std::int64_t{n - 1})));
 }
 
 void settled(const std::filesystem::path& folder) {
@@ -49,7 +50,8 @@ ActionRecord buttonAction(int button, std::int16_t number, std::int16_t low = 0)
 
 void storeActions(const std::filesystem::path& folder, const std::vector<ActionRecord>& records) {
     ActionList list;
-    for (const ActionRecord& r : records) list[++list.actionCount] = r;
+    for (const ActionRecord& r : records)
+        list[++list.actionCount] = r;
     writeFile(folder / "jmconfig.dat", encodeActions(list));
 }
 
@@ -97,7 +99,8 @@ TEST_F(Window, HoldingAButtonAndClickingAddCreatesTheActionAndAdvances) {
     EXPECT_EQ(p.setting("General", "Controller"), " 0");
     EXPECT_EQ(p.setting("General", "Size"), " 1");
     ASSERT_EQ(w.List1->count(), 1);
-    EXPECT_TRUE(w.List1->item(0)->text().startsWith(QStringLiteral("Button:  3  Channel:  0 Controller:  127")));
+    EXPECT_TRUE(
+        w.List1->item(0)->text().startsWith(QStringLiteral("Button:  3  Channel:  0 Controller:  127")));
     EXPECT_FALSE(w.Command8->isHidden());
 
     // Enter is the default button: with the next button held it adds again.
@@ -196,7 +199,8 @@ TEST_F(Window, ChoosingAKindAloneDoesNotOfferSaveButIsAppliedByTheNextSave) {
 }
 
 TEST_F(Window, DeleteAsksAndAlwaysStopsAsking) {
-    storeActions(folder.path(), {buttonAction(1, 1), buttonAction(2, 2), buttonAction(3, 3), buttonAction(4, 4)});
+    storeActions(folder.path(),
+                 {buttonAction(1, 1), buttonAction(2, 2), buttonAction(3, 3), buttonAction(4, 4)});
     settled(folder.path());
     Program p(folder.path());
     useVirtualOutput(p);
@@ -428,8 +432,8 @@ TEST_F(Window, TheLogShowsSentMessagesOnlyInTheExpandedView) {
 TEST_F(Window, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
     settled(folder.path());
     std::filesystem::permissions(folder / "jmconfig.ini", std::filesystem::perms::owner_read |
-                                                             std::filesystem::perms::group_read |
-                                                             std::filesystem::perms::others_read);
+                                                              std::filesystem::perms::group_read |
+                                                              std::filesystem::perms::others_read);
     Program p(folder.path());
     Form1& w = p.start();
     w.Slider5->setValue(20);
