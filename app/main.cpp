@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <SDL.h>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,6 +20,9 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path userFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 
+    // SDL would turn SIGTERM and SIGINT into events that nobody reads: the program could not be
+    // stopped from outside. Leave the signals to the system.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     vantaro::SdlJoystickApi joysticks;
     vantaro::RtMidiOutput midiOut;
     vantaro::QtPoster poster(&app);

@@ -40,6 +40,7 @@ int main(int argc, char* argv[]) {
     const QString pictures = QString::fromLocal8Bit(argv[2]);
 
     SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     vantaro::SdlJoystickApi joysticks;
     SDL_VirtualJoystickDesc desc{};
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
