@@ -1,7 +1,7 @@
 #include "devices/joystick.h"
 
 #include "engine/numbers.h"
-#include "storage/settings.h"
+#include "storage/settings_keys.h"
 
 #include <cstring>
 #include <limits>
@@ -11,7 +11,6 @@ namespace vantaro {
 
 namespace {
 
-constexpr std::string_view kSection = "Joystick";
 constexpr std::uint64_t kNotShown = std::uint64_t{1} << 32;
 
 } // namespace
@@ -53,7 +52,7 @@ int Joystick::listJoysticks() {
         view_.hideCalibrateButton();
     }
 
-    const auto stored = toInt16(readNumber(readSetting(settingsPath_, kSection, "DeviceNumber")));
+    const auto stored = readSettingInt16(settingsPath_, settings::joystickDevice);
     if (!stored) return kOverflowError;
     if (*stored >= 0 && *stored < joystickCount_) {
         view_.showSelectedEntry(*stored);
@@ -65,7 +64,7 @@ int Joystick::listJoysticks() {
 bool Joystick::selectJoystick(int position) {
     if (position < 0 || position >= joystickCount_) return false;
     joystickId_ = joystickIds_[static_cast<std::size_t>(position)];
-    return writeSetting(settingsPath_, kSection, "DeviceNumber", numberText(std::int64_t{position}));
+    return writeSettingValue(settingsPath_, settings::joystickDevice, position);
 }
 
 void Joystick::showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value) {
@@ -122,18 +121,18 @@ bool Joystick::calibrate(JoystickState& state) {
     state.calibrationCentre = state.joystickReading;
     const JoyInfoEx& c = state.calibrationCentre;
     bool stored = true;
-    const char* keys[4] = {"dwXpos", "dwYpos", "dwZpos", "dwRpos"};
+    const SettingKey* keys[4] = {&settings::xCentre, &settings::yCentre, &settings::zCentre, &settings::rCentre};
     for (int k = 0; k < 4; ++k) {
-        stored = writeSetting(settingsPath_, kSection, keys[k], numberText(c.axis(k))) && stored;
+        stored = writeSettingValue(settingsPath_, *keys[k], c.axis(k)) && stored;
     }
-    stored = writeSetting(settingsPath_, kSection, "calibrated", numberText(std::int64_t{1})) && stored;
+    stored = writeSettingValue(settingsPath_, settings::calibrated, 1) && stored;
     view_.hideCalibrationPrompt();
     return stored;
 }
 
 bool Joystick::centreWidthChanged(JoystickState& state, std::int32_t sliderValue) {
     state.centreWidth = sliderValue;
-    return writeSetting(settingsPath_, kSection, "CenterWidth", numberText(sliderValue));
+    return writeSettingValue(settingsPath_, settings::centerWidth, sliderValue);
 }
 
 } // namespace vantaro

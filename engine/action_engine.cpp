@@ -57,6 +57,22 @@ void stopThenWrap(ActionRecord& a) {
         a.currentValue = (a.wrap != 0 && a.currentValue == lo + a.increment) ? hi : lo;
 }
 
+// A joystick or hand axis: the scaled position (absolute), the ends outside the centre zone
+// (toggle), or one increment step towards the side the input is pushed to.
+double continuousValue(ActionRecord& a, double scaled, bool below, bool above, double lastValue) {
+    if (a.increment == 0) {
+        endWrap(a, scaled);
+        if (a.toggle == 0) return scaled;
+        return below ? lowOf(a) : above ? highOf(a) : lastValue;
+    }
+    if (below)
+        a.currentValue -= a.increment;
+    else if (above)
+        a.currentValue += a.increment;
+    plainLimit(a);
+    return a.currentValue;
+}
+
 // A step clock passes when strictly more than delay ms have gone since it was last set.
 // Elapsed time is taken to the microsecond so that float noise cannot decide a boundary.
 bool gatePasses(double& stepTime, std::int16_t delay, double now) {
@@ -161,20 +177,10 @@ void ActionEngine::evaluateAxes(const Inputs& in, ActionRecord& a, PerAction& s,
         std::int64_t p = in.axis[k];
         if (a.high < a.low) p = 65535 - p;
         const std::int64_t c = in.centre[k];
-        const bool below = p<c - in.width, above = p> c + in.width;
-        v = static_cast<double>(p) / 65535.0 * (hi - lo) + lo;
-        endWrap(a, v);
-        if (a.increment == 0) {
-            if (a.toggle != 0) v = below ? lo : above ? hi : s.lastAxisValue[k];
-        } else {
-            if (axisRecentred_[k] && a.toggle != 0) a.increment = -a.increment;
-            if (below)
-                a.currentValue -= a.increment;
-            else if (above)
-                a.currentValue += a.increment;
-            plainLimit(a);
-            v = a.currentValue;
-        }
+        const bool below = (p < c - in.width), above = (p > c + in.width);
+        if (a.increment != 0 && axisRecentred_[k] && a.toggle != 0) a.increment = -a.increment;
+        v = continuousValue(a, static_cast<double>(p) / 65535.0 * (hi - lo) + lo, below, above,
+                            s.lastAxisValue[k]);
         if (v != s.lastAxisValue[k]) send = true;
         s.lastAxisValue[k] = v;
     }
@@ -249,19 +255,8 @@ void ActionEngine::evaluateHand(const Inputs& in, ActionRecord& a, PerAction& s,
         const double L = k < 3 ? 500.0 : 90.0;
         double h = std::clamp(static_cast<double>(in.glove.glovePose[k]), -L, L) + L;
         if (a.high < a.low) h = 2 * L - h;
-        const bool below = h<L - t, above = h> L + t;
-        v = std::fabs(h / (2 * L)) * (hi - lo) + lo;
-        endWrap(a, v);
-        if (a.increment == 0) {
-            if (a.toggle != 0) v = below ? lo : above ? hi : s.lastAxisValue[k];
-        } else {
-            if (below)
-                a.currentValue -= a.increment;
-            else if (above)
-                a.currentValue += a.increment;
-            plainLimit(a);
-            v = a.currentValue;
-        }
+        const bool below = (h < L - t), above = (h > L + t);
+        v = continuousValue(a, std::fabs(h / (2 * L)) * (hi - lo) + lo, below, above, s.lastAxisValue[k]);
         if (v != s.lastAxisValue[k]) send = true;
         s.lastAxisValue[k] = v;
     }

@@ -33,7 +33,7 @@ std::string describeAction(const ActionRecord& record);
 
 // The action list box.
 class ActionListView {
-  public:
+public:
     virtual ~ActionListView() = default;
     // Width of the line in the list's font, in pixels (may be fractional).
     virtual double lineWidth(std::string_view line) = 0;
@@ -50,7 +50,7 @@ void appendActionLine(ActionListView& list, std::int32_t& listExtentWidth, const
 enum class LiveText { Button, Axis, Pov, Hand, Fingers }; // Text1, Text2, Text7, Text11, Text12
 
 class StatusView {
-  public:
+public:
     virtual ~StatusView() = default;
     virtual void setLiveText(LiveText box, std::string_view text) = 0;
     // element 14..18 finger bends, 19..21 glove buttons, 22..27 hand values
@@ -64,7 +64,7 @@ inline constexpr int kLastValueLabel = 27;
 // with every text unknown: the first refresh writes each widget it covers once. The boxes must be
 // read-only for the user, since an unchanged text is not written again.
 class ShownTexts {
-  public:
+public:
     static constexpr std::size_t kCapacity = 128; // longest: all 31 buttons, 114 characters
 
     struct Slot {
@@ -79,7 +79,7 @@ class ShownTexts {
     Slot& box(LiveText which) { return boxes_[static_cast<std::size_t>(which)]; }
     Slot& label(int element) { return labels_[static_cast<std::size_t>(element - kFirstValueLabel)]; }
 
-  private:
+private:
     std::array<Slot, 5> boxes_{};
     std::array<Slot, kLastValueLabel - kFirstValueLabel + 1> labels_{};
 };

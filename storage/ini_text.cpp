@@ -76,7 +76,9 @@ struct Place {
 Place locate(std::string_view text, std::string_view section, std::string_view key) {
     Place place;
     bool inSection = false;
-    for (std::size_t pos = 0; pos < text.size();) {
+    // A byte-order mark that an editor put in front is not part of the first line.
+    const std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (std::size_t pos = start; pos < text.size();) {
         const Line line = parseLine(text, pos);
         pos = line.next;
         if (line.kind == LineKind::Section) {

@@ -191,9 +191,13 @@ TEST_F(SdlJoystickApiTest, TwoSticksKeepTheirIdsWhenOneIsUnplugged) {
     JoyInfoEx r{};
     r.dwSize = sizeof r;
     r.dwFlags = JoystickApi::JOY_RETURNALL;
+    r.dwXpos = 0x1234;
     r.dwButtons = 0x1234;
+    r.dwPOV = 9000;
     EXPECT_EQ(api->joyGetPosEx(0, &r), JoystickApi::JOYERR_UNPLUGGED);
-    EXPECT_EQ(r.dwButtons, 0x1234u) << "a failed reading leaves the record alone";
+    EXPECT_EQ(r.dwXpos, 0x1234u) << "the axes keep their last reading";
+    EXPECT_EQ(r.dwButtons, 0u) << "a stick that is gone holds no button";
+    EXPECT_EQ(r.dwPOV, 65535u);
     JoyInfo basic{};
     EXPECT_EQ(api->joyGetPos(0, &basic), JoystickApi::JOYERR_UNPLUGGED);
     EXPECT_EQ(nameOf(0), "<none>");

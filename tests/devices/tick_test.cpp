@@ -86,11 +86,16 @@ TEST(Tick, AVirtualButtonPressBecomesANoteOnAndItsReleaseANoteOff) {
         EXPECT_EQ(program.sender.messages, (std::vector<std::uint32_t>{packShortMessage(0x90, 60, 127),
                                                                        packShortMessage(0x90, 60, 0)}));
 
-        // Unplugged mid-run: the ticks go on without a message or a crash.
+        // Unplugged mid-run with the button held: the note is released, and the ticks go on
+        // without a message box or a crash.
+        stick.button(2, true);
+        program.cycle.tick();
         stick.unplug();
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(program.cycle.tick());
-        EXPECT_EQ(program.sender.messages.size(), 2u);
+        EXPECT_EQ(program.sender.messages, (std::vector<std::uint32_t>{
+                                               packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0),
+                                               packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0)}));
     }
     std::filesystem::remove(ini);
 }

@@ -120,7 +120,7 @@ namespace {
 
 // The action list box as a record of what it was told; widths are scripted per line.
 class ListRecorder : public ActionListView {
-  public:
+public:
     std::deque<double> widths;
     std::vector<std::string> lines;
     std::vector<std::int32_t> extents;
@@ -166,7 +166,7 @@ TEST(AppendActionLine, ExtentFollowsTheWidestLineRoundedHalfToEven) {
 namespace {
 
 class StatusRecorder : public StatusView {
-  public:
+public:
     std::vector<std::pair<std::string, std::string>> writes;
 
     void setLiveText(LiveText box, std::string_view text) override {

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class ScriptedUi : public UiPort {
-  public:
+public:
     std::deque<bool> answers;
     std::vector<std::string> questions;
     std::vector<std::string> messages;
@@ -48,7 +48,7 @@ class ScriptedUi : public UiPort {
 };
 
 class ListBox : public ActionListView {
-  public:
+public:
     std::vector<std::string> lines;
     double lineWidth(std::string_view line) override { return 7.0 * static_cast<double>(line.size()); }
     void setHorizontalExtent(std::int32_t) override {}

@@ -84,7 +84,7 @@ TEST(SettingsFile, ReadingMatchesWithoutCaseAndStripsBlanksAndQuotes) {
     TempFolder dir;
     const fs::path ini = dir / "jmconfig.ini";
     const std::string longValue(300, '7');
-    putBytes(ini, "[general]\n"
+    putBytes(ini, "\xEF\xBB\xBF[general]\n" // saved by an editor that marks UTF-8
                   "high =  \t 100 \t\n"
                   "Low=\" 12 \"\n"
                   "Delay='x\"\n"

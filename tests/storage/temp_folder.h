@@ -9,7 +9,7 @@
 namespace vantaro::test {
 
 class TempFolder {
-  public:
+public:
     TempFolder() {
         std::string templ = (std::filesystem::temp_directory_path() / "vantaro-XXXXXX").string();
         if (!::mkdtemp(templ.data())) std::abort();
@@ -27,7 +27,7 @@ class TempFolder {
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-  private:
+private:
     std::filesystem::path path_;
 };
 

@@ -1,0 +1,93 @@
+// The live status refresh that ends every tick: with steady inputs (the common case) and with
+// inputs that change on every call. Counts heap allocations inside the calls.
+#include "engine/texts.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<long long> allocations{0};
+
+} // namespace
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // malloc/free pair up by design here
+
+void* operator new(std::size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace vantaro;
+
+// Stands in for the widgets: remembers only how many writes reached it.
+class CountingView final : public StatusView {
+public:
+    void setLiveText(LiveText, std::string_view) override { ++writes; }
+    void setValueLabel(int, std::string_view) override { ++writes; }
+    long long writes = 0;
+};
+
+GloveState presentGlove() {
+    GloveState g;
+    g.glovePresent = 1;
+    g.gloveBends = {10, 20, 30, 40, 50};
+    g.glovePose = {1.5f, -2.5f, 100.f, 45.f, -10.f, 0.f};
+    g.fingerBent = {1, 0, 1, 0, 1};
+    g.handDirection = {1, 0, -1, 0, 0, 1};
+    return g;
+}
+
+void run(benchmark::State& state, bool changing) {
+    CountingView view;
+    ShownTexts shown;
+    ActionRecord capture;
+    capture.buttonMask = 0x7FFFFFFF; // the longest button text
+    capture.axisMask = 63;
+    capture.povDirection = 4500;
+    GloveState glove = presentGlove();
+    std::uint32_t step = 0;
+    long long allocationsInCalls = 0;
+    for (auto _ : state) {
+        if (changing) {
+            ++step;
+            capture.buttonMask = static_cast<std::int32_t>(step & 0x7FFFFFFF);
+            capture.povDirection = static_cast<std::int32_t>((step % 8) * 4500);
+            glove.gloveBends[step % 5] = static_cast<std::uint8_t>(step % 64);
+            glove.glovePose[step % 6] = static_cast<float>(step % 1000) / 3.0f;
+        }
+        const long long before = allocations.load(std::memory_order_relaxed);
+        updateStatus(view, shown, capture, true, glove, true);
+        allocationsInCalls += allocations.load(std::memory_order_relaxed) - before;
+    }
+    const auto calls = static_cast<double>(state.iterations());
+    state.counters["writes_per_call"] = benchmark::Counter(static_cast<double>(view.writes) / calls);
+    state.counters["allocations_per_call"] =
+        benchmark::Counter(static_cast<double>(allocationsInCalls) / calls);
+}
+
+void BM_UpdateStatusSteady(benchmark::State& state) {
+    run(state, false);
+}
+void BM_UpdateStatusChanging(benchmark::State& state) {
+    run(state, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_UpdateStatusSteady);
+BENCHMARK(BM_UpdateStatusChanging);
+
+BENCHMARK_MAIN();
