@@ -71,7 +71,8 @@ inline void writeFile(const std::filesystem::path& p, const std::string& bytes) 
 // window's caption and the texts of its labels are kept for the test to check.
 class ModalAnswer {
 public:
-    explicit ModalAnswer(QString caption, int waitMs = 0) : caption_(std::move(caption)), waitMs_(waitMs) {
+    explicit ModalAnswer(QString caption, int waitMs = 0, std::function<void(QWidget*)> first = {})
+        : caption_(std::move(caption)), waitMs_(waitMs), first_(std::move(first)) {
         arm();
     }
     bool answered() const { return answered_; }
@@ -91,6 +92,7 @@ private:
                 const QVariant t = o->property("text");
                 if (t.isValid() && !qobject_cast<const QAbstractButton*>(o)) texts_ << t.toString();
             }
+            if (first_) first_(modal);
             if (waitMs_ > 0) QTest::qWait(waitMs_);
             for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
                 if (b->text() == caption_) {
@@ -106,6 +108,7 @@ private:
     QObject guard_; // a pending check dies with the answer
     QString caption_;
     int waitMs_;
+    std::function<void(QWidget*)> first_;
     int tries_ = 0;
     bool answered_ = false;
     QString title_;
@@ -119,6 +122,7 @@ public:
     std::vector<std::string> midiErrors;
     int ended = 0;
     int splashes = 0;
+    QString chosenFile; // what the Import and Export dialogs answer
 
     RecordingPort() {
         setEndProgram([this] { ++ended; });
@@ -129,6 +133,8 @@ public:
         return QtUiPort::showMidiError(codeText);
     }
     void showSplash(int) override { ++splashes; }
+    QString importFileName() override { return chosenFile; }
+    QString exportFileName() override { return chosenFile; }
 };
 
 struct Program {

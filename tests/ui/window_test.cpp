@@ -443,3 +443,32 @@ TEST_F(Window, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
     EXPECT_NE(p.port.messages[0].find("settings could not be written"), std::string::npos);
     EXPECT_EQ(p.setting("General", "Low"), "(missing)");
 }
+
+TEST_F(Window, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
+    storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    const std::string programFile = fileText(folder / "jmconfig.dat");
+    const auto exported = folder / "set.dat";
+    p.port.chosenFile = QString::fromStdString(exported.string());
+    QTest::mouseClick(w.Command8, Qt::LeftButton);
+    EXPECT_EQ(fileText(exported), programFile);
+
+    storeActions(folder.path(), {buttonAction(5, 1)});
+    p.port.chosenFile.clear(); // cancelled: nothing happens
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    EXPECT_EQ(w.actionList.actionCount, 2);
+
+    ActionList other;
+    other[++other.actionCount] = buttonAction(9, 9);
+    writeFile(exported, encodeActions(other));
+    p.port.chosenFile = QString::fromStdString(exported.string());
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].dataNumber, 9);
+    EXPECT_EQ(w.List1->count(), 1);
+    EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
+    EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
+}
