@@ -57,8 +57,13 @@ TEST(RouteMidi, APickedKeyboardIsPassedThroughAndLogged) {
     }
     ASSERT_GE(picked, 0);
 
-    peer.send(0, {0x90, 0x3C, 0x64});
-    EXPECT_TRUE(peer.waitFor(1, [&] { QTest::qWait(5); }));
+    // The ports are connected by the server a moment after the picker closed: play until heard.
+    bool heard = false;
+    for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
+        peer.send(0, {0x90, 0x3C, 0x64});
+        heard = peer.waitFor(1, [&] { QTest::qWait(5); }, 0, std::chrono::milliseconds(250));
+    }
+    EXPECT_TRUE(heard);
     ASSERT_FALSE(peer.received().empty());
     EXPECT_EQ(peer.received()[0], (Bytes{0x90, 0x3C, 0x64}));
     p.run(50);
