@@ -32,7 +32,18 @@ QString qs(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-const QUrl kHelpPageName(QStringLiteral("help.html"));
+// A check box's value as stored: 0 clear, 1 checked, 2 grey (a stored 2 restores as grey).
+std::int16_t checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 const QUrl kShirtPage(QStringLiteral("https://vantaro.example.org/shop/t-shirts"));
 const QUrl kGlovePage(QStringLiteral("https://vantaro.example.org/p5-glove"));
 
@@ -78,11 +89,11 @@ void Form1::connectEditor() {
     for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
         connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor.marks.changedTrigger); });
     connect(Check1, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting("General", "Wrap", Check1->isChecked() ? 1 : 0, true);
+        storeSetting("General", "Wrap", checkValue(Check1), true);
         markChanged(editor.marks.changedWrap);
     });
     connect(Check3, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting("General", "Toggle", Check3->isChecked() ? 1 : 0, true);
+        storeSetting("General", "Toggle", checkValue(Check3), true);
         markChanged(editor.marks.changedToggle);
     });
     for (int i = 0; i < 3; ++i)
@@ -255,8 +266,8 @@ EditorControls Form1::controls() const {
     c.low = static_cast<std::int16_t>(Slider5->value());
     c.high = static_cast<std::int16_t>(Slider6->value());
     c.delay = static_cast<std::int16_t>(Slider7->value());
-    c.wrap = Check1->isChecked() ? 1 : 0;
-    c.toggle = Check3->isChecked() ? 1 : 0;
+    c.wrap = checkValue(Check1);
+    c.toggle = checkValue(Check3);
     for (int i = 0; i < 3; ++i)
         if (Option1[i]->isChecked()) c.messageKind = static_cast<std::int16_t>(i);
     return c;
