@@ -472,3 +472,24 @@ TEST_F(Window, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
     EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
     EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
 }
+
+TEST_F(Window, StoredCheckBoxValuesRestoreOrAreRefused) {
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Toggle", "2"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Wrap", "7"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_EQ(p.port.messages[0], "Invalid property value  380");
+    EXPECT_EQ(w.Check3->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(w.Check1->checkState(), Qt::Unchecked);
+    stick.button(1, true);
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].toggle, 2);
+    EXPECT_EQ(w.actionList[1].wrap, 0);
+    EXPECT_EQ(p.setting("General", "Toggle"), "2"); // not rewritten as 0 on the way
+}
