@@ -103,7 +103,9 @@ void setCheck(QCheckBox* box, std::int16_t value) {
 } // namespace
 
 void Form1::connectDevices() {
-    connect(Combo1, &QComboBox::activated, this, [this](int index) { core_->outputPort.select(index); });
+    connect(Combo1, &QComboBox::activated, this, [this](int index) {
+        if (!core_->outputPort.select(index)) reportSettingsFailure();
+    });
     connect(Combo2, &QComboBox::activated, this, [this](int index) {
         if (!core_->joystick.selectJoystick(index)) reportSettingsFailure();
     });
