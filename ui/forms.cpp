@@ -74,11 +74,14 @@ QPixmap splashPicture() {
     drawNote(p, QPointF(160, 52), 28);
     drawNote(p, QPointF(192, 40), 28);
 
-    QFont title("Sans", 30, QFont::Bold);
+    QFont title(QStringLiteral("Sans"));
+    title.setPixelSize(34);
+    title.setBold(true);
     p.setFont(title);
     p.setPen(QColor(240, 240, 255));
-    p.drawText(QRectF(150, 100, 165, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vantaro"));
-    QFont sub("Sans", 9);
+    p.drawText(QRectF(146, 100, 170, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vantaro"));
+    QFont sub(QStringLiteral("Sans"));
+    sub.setPixelSize(11);
     p.setFont(sub);
     p.setPen(QColor(200, 200, 230));
     p.drawText(QRectF(152, 145, 165, 20), Qt::AlignLeft | Qt::AlignVCenter,
