@@ -498,3 +498,20 @@ TEST_F(Window, StoredCheckBoxValuesRestoreOrAreRefused) {
     EXPECT_EQ(w.actionList[1].wrap, 0);
     EXPECT_EQ(p.setting("General", "Toggle"), "2"); // not rewritten as 0 on the way
 }
+
+TEST_F(Window, AddWithALineSelectedOffersSaveForTheAdvancedNumber) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    w.List1->setCurrentRow(0);
+    EXPECT_TRUE(w.Command3->isHidden());
+    stick.button(3, true);
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_FALSE(w.Command3->isHidden());
+    EXPECT_EQ(w.editor.marks.changedController, 1);
+}
