@@ -61,7 +61,8 @@ TEST(RouteMidi, APickedKeyboardIsPassedThroughAndLogged) {
     bool heard = false;
     for (int attempt = 0; attempt < 20 && !heard; ++attempt) {
         peer.send(0, {0x90, 0x3C, 0x64});
-        heard = peer.waitFor(1, [&] { QTest::qWait(5); }, 0, std::chrono::milliseconds(250));
+        heard = peer.waitFor(
+            1, [&] { QTest::qWait(5); }, 0, std::chrono::milliseconds(250));
     }
     EXPECT_TRUE(heard);
     ASSERT_FALSE(peer.received().empty());
