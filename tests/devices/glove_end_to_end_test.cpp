@@ -4,6 +4,8 @@
 #include "devices/glove.h"
 #include "devices/glove_bridge.h"
 #include "engine/action_engine.h"
+#include "engine/poll_cycle.h"
+#include "engine/texts.h"
 #include "midi/midi_send.h"
 #include "palmlet/sdk/p5sim.h"
 
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +35,7 @@ std::vector<std::string> sdkCalls() {
 
 // The output device at the end of the send path: keeps what reaches an open port.
 class RecordingOutput final : public MidiOutApi {
-  public:
+public:
     std::uint32_t midiOutGetNumDevs() override { return 1; }
     MmResult midiOutGetDevCaps(std::uint32_t id, std::string& name) override {
         if (id != 0) return MMSYSERR_BADDEVICEID;
@@ -54,7 +57,7 @@ class RecordingOutput final : public MidiOutApi {
 };
 
 class SilentUi final : public UiPort {
-  public:
+public:
     bool askYesNo(const std::string& text) override {
         shown.push_back(text);
         return false;
@@ -73,8 +76,19 @@ constexpr std::uint32_t controlChange(int channel, int number, int value) {
            (static_cast<std::uint32_t>(value) << 16);
 }
 
-// The main window's state, as far as the glove and the engine need it.
-struct Core {
+// The live texts as the main window would show them.
+struct ShownStatus final : StatusView, LagView {
+    void setLiveText(LiveText box, std::string_view text) override {
+        if (box == LiveText::Hand) hand = text;
+        if (box == LiveText::Fingers) fingers = text;
+    }
+    void setValueLabel(int, std::string_view) override {}
+    void setLagCaption(std::string_view) override {}
+    std::string hand, fingers;
+};
+
+// The main window's state and its tick, as far as the glove and the engine need them.
+struct Core final : TickSteps {
     explicit Core(const std::filesystem::path& folder) : bridge(folder) {
         capture.povDirection = kPovCentred;
         EXPECT_EQ(output.midiOutOpen(&sender.midiOutHandle(), 0), MMSYSERR_NOERROR);
@@ -85,36 +99,43 @@ struct Core {
         a.isGlove = 1;
         a.high = 127;
         a.recordVersion = kRecordVersion;
-        list[++list.actionCount] = a;
-        return list[list.actionCount];
+        (*list)[++list->actionCount] = a;
+        return (*list)[list->actionCount];
     }
 
-    // One polling tick: the glove when present, then every action.
+    // One timer tick; returns what reached the output.
     std::vector<std::uint32_t> tick() {
         output.received.clear();
         clock.advanceMs(1);
-        if (glove.glovePresent != 0) doP5(bridge, glove, capture);
-        engine.actions(io);
+        EXPECT_TRUE(cycle.tick());
         return output.received;
     }
+
+    void readJoystick() override {}
+    void doP5() override { vantaro::doP5(bridge, glove, capture); }
+    void actions() override { engine->actions(io); }
+    void updateStatus() override { vantaro::updateStatus(status, shown, capture, false, glove, false); }
 
     GloveBridge bridge;
     SilentUi ui;
     RecordingOutput output;
     MidiSender sender{output, ui};
-    ActionList list;
+    std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
     ActionRecord capture;
     JoystickState joystick;
     GloveState glove;
     std::int16_t expandedView = 0;
     MessageLog log;
     ManualClock clock{100.0};
-    ActionEngine engine;
-    EngineIo io{list, capture, joystick, glove, expandedView, log, clock, sender};
+    std::unique_ptr<ActionEngine> engine = std::make_unique<ActionEngine>();
+    EngineIo io{*list, capture, joystick, glove, expandedView, log, clock, sender};
+    ShownStatus status;
+    ShownTexts shown;
+    PollCycle cycle{*this, status, clock, glove};
 };
 
 class GloveEndToEnd : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         p5sim_reset();
         p5sim_attach(1);
@@ -142,6 +163,7 @@ TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsController) {
     p5sim_set_bends(0, 0, 38, 0, 0);
     EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(2, 7, 64)}));
     EXPECT_EQ(core.capture.fingerSelect, (std::array<std::int16_t, 5>{0, 0, 1, 0, 0}));
+    EXPECT_EQ(core.status.fingers, "Ring");
     EXPECT_TRUE(core.ui.shown.empty());
 
     p5sim_clear_calls();
@@ -169,6 +191,8 @@ TEST_F(GloveEndToEnd, HandActionMovesOnlyWhileItsClutchFingerIsBent) {
 
     p5sim_set_bends(0, 40, 0, 0, 0);
     EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(0, 1, 32)})); // 31.75 at X = -250
+    EXPECT_EQ(core.status.hand, "X");
+    EXPECT_EQ(core.status.fingers, "Middle");
     p5sim_set_pose(250.0f, 0, 0, 0, 0, 0);
     EXPECT_EQ(core.tick(), (std::vector<std::uint32_t>{controlChange(0, 1, 95)})); // 95.25 at X = 250
 
@@ -198,6 +222,7 @@ TEST_F(GloveEndToEnd, WithoutTheLibraryTheProgramRunsWithoutTheGlove) {
     core.add(index);
     p5sim_set_bends(63, 0, 0, 0, 0);
     EXPECT_TRUE(core.tick().empty()) << "an unread glove stays straight";
+    EXPECT_EQ(core.status.fingers, "") << "without a glove its boxes are never written";
 
     gloveShutDown(core.bridge, core.glove);
     EXPECT_EQ(p5sim_call_count(), 0);

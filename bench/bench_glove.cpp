@@ -1,0 +1,77 @@
+// The per-tick glove poll through the real bridge library over the simulated glove: fourteen
+// bridge calls and the gesture step, which must stay far below the 1 ms tick and allocate nothing.
+#include "devices/glove.h"
+#include "devices/glove_bridge.h"
+#include "palmlet/sdk/p5sim.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<long long> allocations{0};
+
+} // namespace
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // malloc/free pair up by design here
+
+void* operator new(std::size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace vantaro;
+
+void BM_GlovePoll(benchmark::State& state) {
+    p5sim_reset();
+    p5sim_attach(1);
+    GloveBridge bridge; // libpalmlet.so beside this program, as for the desktop program
+    GloveState glove;
+    ActionRecord capture;
+    class NoUi final : public UiPort {
+        bool askYesNo(const std::string&) override { return false; }
+        void showMessage(const std::string&) override {}
+        MidiErrorChoice showMidiError(const std::string&) override { return MidiErrorChoice::Okay; }
+        void endProgram() override {}
+    } ui;
+    gloveStartUp(bridge, glove, ui);
+    if (glove.glovePresent == 0) {
+        state.SkipWithError("the glove bridge library was not found beside the benchmark");
+        return;
+    }
+    glove.handThreshold = 10;
+    glove.fingerThreshold = 20;
+    doP5(bridge, glove, capture); // binds the fourteen exports
+
+    long long step = 0, allocationsInCalls = 0;
+    for (auto _ : state) {
+        ++step;
+        const int b = static_cast<int>(step % 64);
+        p5sim_set_bends(b, 63 - b, b / 2, 10, 40);
+        p5sim_set_pose(static_cast<float>(step % 1000) - 500.0f, 0, 0, static_cast<float>(step % 180) - 90.0f,
+                       0, 0);
+        const long long before = allocations.load(std::memory_order_relaxed);
+        doP5(bridge, glove, capture);
+        allocationsInCalls += allocations.load(std::memory_order_relaxed) - before;
+        benchmark::DoNotOptimize(capture.handAxisSelect);
+    }
+    state.counters["allocations_per_call"] =
+        benchmark::Counter(static_cast<double>(allocationsInCalls) / static_cast<double>(step));
+}
+BENCHMARK(BM_GlovePoll);
+
+} // namespace
+
+BENCHMARK_MAIN();
