@@ -1,0 +1,59 @@
+#pragma once
+// The MIDI output devices of this machine behind the winmm-shaped interface: the ALSA
+// sequencer's ports where the sequencer can be opened, JACK's otherwise. The list ends with
+// one entry for a port of our own that other programs connect to.
+#include "midi/midi_out_api.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class RtMidiOut;
+
+namespace vantaro {
+
+class JackMidiOut;
+
+enum class MidiSystem { None, Alsa, Jack };
+
+inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
+
+// Ports of this program (its outputs, its routed inputs) are kept out of the device lists:
+// routing our own output back into ourselves would feed every message round for ever.
+bool isOwnPort(const std::string& name);
+
+// The first 31 characters, not cutting a UTF-8 character in half.
+std::string productName(const std::string& portName);
+
+class RtMidiOutput final : public MidiOutApi {
+public:
+    RtMidiOutput();
+    ~RtMidiOutput() override;
+
+    MidiSystem system() const { return system_; }
+
+    // Takes a fresh look at the ports; device ids refer to this list until the next count.
+    std::uint32_t midiOutGetNumDevs() override;
+    MmResult midiOutGetDevCaps(std::uint32_t deviceId, std::string& productName) override;
+    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId) override;
+    MmResult midiOutClose(MidiOutHandle handle) override;
+    MmResult midiOutShortMsg(MidiOutHandle handle, std::uint32_t message) override;
+
+    // Full system name of the port an open handle writes to ("Vantaro:out"), for connecting.
+    std::string portName(MidiOutHandle handle) const;
+
+private:
+    struct Device;
+    std::vector<std::string> currentPorts();
+
+    MidiSystem system_ = MidiSystem::None;
+    std::unique_ptr<RtMidiOut> alsaLister_;
+    std::vector<std::string> ports_; // the list of the last count, without the virtual entry
+    bool listed_ = false;
+    bool reachable_ = false; // the MIDI system answered the last count
+    std::map<MidiOutHandle, std::unique_ptr<Device>> open_;
+    MidiOutHandle nextHandle_ = 1;
+};
+
+} // namespace vantaro
