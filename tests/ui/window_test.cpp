@@ -515,3 +515,18 @@ TEST_F(Window, AddWithALineSelectedOffersSaveForTheAdvancedNumber) {
     EXPECT_FALSE(w.Command3->isHidden());
     EXPECT_EQ(w.editor.marks.changedController, 1);
 }
+
+TEST_F(Window, StoredDeviceNumbersBeyondTheListsSelectNothing) {
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceNumber", " 5000"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Joystick", "DeviceNumber", " 3"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    Form1& w = p.start();
+    EXPECT_GT(w.Combo1->count(), 0);
+    EXPECT_EQ(w.Combo1->currentIndex(), -1);
+    EXPECT_EQ(w.midiSender.midiOutHandle(), 0u);
+    EXPECT_EQ(w.Combo2->count(), 1);
+    EXPECT_EQ(w.Combo2->currentIndex(), -1);
+    EXPECT_TRUE(p.port.messages.empty());
+}
