@@ -108,6 +108,11 @@ bool validName(std::string_view s) {
     return !s.empty() && storable(s) && trim(s) == s;
 }
 
+// What ends an unterminated last line: a lone CR at its end only needs its LF.
+std::string_view closingBreak(std::string_view textSoFar, std::string_view eol) {
+    return !textSoFar.empty() && textSoFar.back() == '\r' ? "\n" : eol;
+}
+
 std::string_view lineBreakOf(std::string_view text) {
     const std::size_t nl = text.find('\n');
     return nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
@@ -147,13 +152,13 @@ std::optional<std::string> iniWrite(std::string_view text, std::string_view sect
     if (place.sectionFound) {
         const Line& last = place.lastOfSection;
         out.append(text.substr(0, last.next));
-        if (text[last.next - 1] != '\n') out.append(eol); // the line ended the text without a break
+        if (text[last.next - 1] != '\n') out.append(closingBreak(out, eol)); // the text ended without a break
         out.append(key).append("=").append(value).append(eol);
         out.append(text.substr(last.next));
         return out;
     }
     out.append(text);
-    if (!text.empty() && text.back() != '\n') out.append(eol);
+    if (!text.empty() && text.back() != '\n') out.append(closingBreak(text, eol));
     out.append("[").append(section).append("]").append(eol);
     out.append(key).append("=").append(value).append(eol);
     return out;

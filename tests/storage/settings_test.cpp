@@ -1,3 +1,4 @@
+#include "storage/ini_text.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
 #include "temp_folder.h"
@@ -156,4 +157,19 @@ TEST(SettingsFile, ReplacingKeepsTheFilePermissions) {
     fs::permissions(ini, mode);
     ASSERT_TRUE(writeSettingValue(ini, settings::wrap, 1));
     EXPECT_EQ(fs::status(ini).permissions(), mode);
+}
+
+// Found by the INI fuzzer: a last line that ends in a lone CR used to gain a second CR when a
+// key was added after it, and its value then read back with a CR on the end.
+TEST(IniText, AddingAfterALastLineEndingInABareCarriageReturnKeepsItsValue) {
+    const std::string text = "[Joystick]\r\nCenterWidth=i\r";
+    const std::optional<std::string> newSection = iniWrite(text, "General", "Wrap", "1");
+    ASSERT_TRUE(newSection);
+    EXPECT_EQ(*newSection, "[Joystick]\r\nCenterWidth=i\r\n[General]\r\nWrap=1\r\n");
+    EXPECT_EQ(iniRead(*newSection, "Joystick", "CenterWidth"), "i");
+
+    const std::optional<std::string> sameSection = iniWrite(text, "Joystick", "calibrated", " 1");
+    ASSERT_TRUE(sameSection);
+    EXPECT_EQ(*sameSection, "[Joystick]\r\nCenterWidth=i\r\ncalibrated= 1\r\n");
+    EXPECT_EQ(iniRead(*sameSection, "Joystick", "CenterWidth"), "i");
 }
