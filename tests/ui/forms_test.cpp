@@ -1,0 +1,71 @@
+// The small windows on their own: how each one closes and what it answers.
+#include "program_fixture.h"
+#include "ui/forms.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace vantaro;
+using namespace vantaro::test;
+
+TEST(Splash, ClosesByItselfOnAKeyOrOnAMouseMove) {
+    application();
+    {
+        Form3 splash(50);
+        QElapsedTimer t;
+        t.start();
+        splash.exec(); // returns only when the window has closed
+        EXPECT_GE(t.elapsed(), 40);
+        EXPECT_EQ(splash.Image1->pixmap().size(), QSize(320, 200));
+    }
+    {
+        Form3 splash(60000);
+        QTimer::singleShot(20, &splash, [&] { QTest::keyClick(&splash, Qt::Key_A); });
+        QElapsedTimer t;
+        t.start();
+        splash.exec();
+        EXPECT_LT(t.elapsed(), 30000);
+    }
+    {
+        Form3 splash(60000);
+        QTimer::singleShot(20, &splash, [&] { QTest::mouseMove(splash.Image1, QPoint(100, 80)); });
+        QElapsedTimer t;
+        t.start();
+        splash.exec();
+        EXPECT_LT(t.elapsed(), 30000);
+    }
+}
+
+TEST(DeleteConfirmation, EachButtonAndEscapeGiveTheirAnswer) {
+    application();
+    Form2 yes;
+    QTimer::singleShot(0, &yes, [&] { yes.Command1->click(); });
+    yes.exec();
+    EXPECT_EQ(yes.answer(), Form2::Answer::Yes);
+    Form2 always;
+    QTimer::singleShot(0, &always, [&] { always.Command2->click(); });
+    always.exec();
+    EXPECT_EQ(always.answer(), Form2::Answer::Always);
+    Form2 escape;
+    QTimer::singleShot(0, &escape, [&] { QTest::keyClick(&escape, Qt::Key_Escape); });
+    escape.exec();
+    EXPECT_EQ(escape.answer(), Form2::Answer::No);
+    EXPECT_EQ(escape.windowTitle(), QStringLiteral("Delete"));
+    EXPECT_EQ(escape.Command1->text(), QStringLiteral("&Yes"));
+    EXPECT_EQ(escape.Command2->text(), QStringLiteral("&Always"));
+    EXPECT_EQ(escape.Command3->text(), QStringLiteral("&No"));
+}
+
+TEST(RoutingPicker, ShowsThePreviousChoiceAndReturnsTheNewOne) {
+    application();
+    Form5 picker({"Keyboard", "Pads", "Drums"}, {false, true, false});
+    EXPECT_EQ(picker.windowTitle(), QStringLiteral("Form5"));
+    EXPECT_EQ(picker.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(picker.selection(), (std::vector<bool>{false, true, false}));
+    picker.List1->item(0)->setSelected(true);
+    picker.List1->item(1)->setSelected(false);
+    picker.List1->item(2)->setSelected(true);
+    EXPECT_EQ(picker.selection(), (std::vector<bool>{true, false, true}));
+}

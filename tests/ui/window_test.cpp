@@ -1,0 +1,532 @@
+// The main window driven like a user drives it: real widgets, a virtual joystick, real files.
+#include "devices/virtual_stick.h"
+#include "engine/numbers.h"
+#include "program_fixture.h"
+#include "storage/action_file.h"
+#include "storage/record_codec.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+using namespace vantaro;
+using namespace vantaro::test;
+
+namespace {
+
+// The output that the tests not about MIDI failures send to: the program's own JACK port.
+void useVirtualOutput(Program& p) {
+    // A server busy with the previous test's clients may not answer the first look.
+    std::uint32_t n = 0;
+    for (int attempt = 0; attempt < 40 && n == 0; ++attempt) {
+        n = p.midi.midiOutGetNumDevs();
+        if (n == 0) QTest::qWait(50);
+    }
+    ASSERT_GT(n, 0u) << "no MIDI output: is the JACK server running?";
+    ASSERT_TRUE(writeSetting(p.options.dataFolder / "jmconfig.ini", "Midi", "DeviceNumber",
+                             numberText(std::int64_t{n - 1})));
+}
+
+void settled(const std::filesystem::path& folder) {
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "config", " 1"));
+}
+
+ActionRecord buttonAction(int button, std::int16_t number, std::int16_t low = 0) {
+    ActionRecord r;
+    r.buttonMask = 1 << (button - 1);
+    r.povDirection = kPovCentred;
+    r.channel = 0;
+    r.dataNumber = number;
+    r.low = low;
+    r.high = 127;
+    r.delay = 40;
+    r.increment = 1.5;
+    r.messageKind = kNoteOn;
+    r.recordVersion = kRecordVersion;
+    r.currentValue = 55; // run-time value left in the file
+    return r;
+}
+
+void storeActions(const std::filesystem::path& folder, const std::vector<ActionRecord>& records) {
+    ActionList list;
+    for (const ActionRecord& r : records)
+        list[++list.actionCount] = r;
+    writeFile(folder / "jmconfig.dat", encodeActions(list));
+}
+
+ActionList fileActions(const std::filesystem::path& folder) {
+    ActionList list;
+    EXPECT_TRUE(decodeActions(fileText(folder / "jmconfig.dat"), list));
+    return list;
+}
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override { quietSdlHints(); }
+    Folder folder;
+};
+
+} // namespace
+
+TEST_F(Window, HoldingAButtonAndClickingAddCreatesTheActionAndAdvances) {
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(w.Combo2->count(), 1);
+    w.Slider3->setValue(0);
+    w.Slider4->setValue(127);
+    EXPECT_TRUE(w.Command8->isHidden());
+
+    stick.button(2, true); // button 3
+    p.run();
+    EXPECT_EQ(w.Text1->text(), QStringLiteral(" 3"));
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    const ActionList stored = fileActions(folder.path());
+    ASSERT_EQ(stored.actionCount, 1);
+    EXPECT_EQ(stored[1].buttonMask, 4);
+    EXPECT_EQ(stored[1].channel, 0);
+    EXPECT_EQ(stored[1].dataNumber, 127);
+    EXPECT_EQ(stored[1].high, 127);
+    EXPECT_EQ(stored[1].recordVersion, 3);
+    EXPECT_EQ(w.Slider4->value(), 0);
+    EXPECT_EQ(w.Slider3->value(), 1);
+    EXPECT_EQ(w.Text6->text(), QStringLiteral(" 1"));
+    EXPECT_EQ(p.setting("General", "Channel"), " 1");
+    EXPECT_EQ(p.setting("General", "Controller"), " 0");
+    EXPECT_EQ(p.setting("General", "Size"), " 1");
+    ASSERT_EQ(w.List1->count(), 1);
+    EXPECT_TRUE(
+        w.List1->item(0)->text().startsWith(QStringLiteral("Button:  3  Channel:  0 Controller:  127")));
+    EXPECT_FALSE(w.Command8->isHidden());
+
+    // Enter is the default button: with the next button held it adds again.
+    stick.button(2, false);
+    stick.button(4, true);
+    p.run();
+    QTest::keyClick(&w, Qt::Key_Return);
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_EQ(w.actionList[2].buttonMask, 16);
+    EXPECT_EQ(w.actionList[2].channel, 1);
+    EXPECT_EQ(w.actionList[2].dataNumber, 0);
+    EXPECT_TRUE(p.port.messages.empty());
+}
+
+TEST_F(Window, AddWithNothingHeldOrOnlyTheTopButtonChangesNothing) {
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    stick.button(31, true); // button 32
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    EXPECT_EQ(w.actionList.actionCount, 0);
+    EXPECT_EQ(w.List1->count(), 0);
+    EXPECT_EQ(w.Slider4->value(), 0);
+    EXPECT_EQ(fileText(folder / "jmconfig.dat"), "");
+    EXPECT_TRUE(p.port.messages.empty());
+}
+
+TEST_F(Window, AFullListRefusesAddOnlyWhenAnInputIsHeld) {
+    storeActions(folder.path(), std::vector<ActionRecord>(kMaxActions, buttonAction(7, 1)));
+    settled(folder.path());
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(w.actionList.actionCount, kMaxActions);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    EXPECT_TRUE(p.port.messages.empty());
+    stick.button(0, true);
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_EQ(p.port.messages[0], "Max actions reached.  Use edit.");
+    EXPECT_EQ(w.actionList.actionCount, kMaxActions);
+    EXPECT_EQ(fileText(folder / "jmconfig.dat").size(), kMaxActions * kRecordBytes);
+}
+
+TEST_F(Window, SaveAppliesOnlyTheChangedLow) {
+    storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(w.List1->count(), 2);
+    w.editor.marks = EditorMarks{}; // start-up marks every slider it restored
+    w.Slider2->setValue(-300);      // changed, then the mark is cleared by the selection below
+    EXPECT_TRUE(w.Command3->isHidden());
+    w.List1->setCurrentRow(1);
+    EXPECT_FALSE(w.Command2->isHidden());
+    EXPECT_TRUE(w.Command3->isHidden());
+    w.Slider5->setValue(10);
+    EXPECT_FALSE(w.Command3->isHidden());
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+
+    ActionRecord expected = buttonAction(2, 61, 10);
+    expected.currentValue = 0;
+    const ActionList stored = fileActions(folder.path());
+    ASSERT_EQ(stored.actionCount, 2);
+    EXPECT_EQ(stored[2], expected);
+    EXPECT_EQ(stored[1], buttonAction(1, 60));
+    EXPECT_EQ(w.actionList[2], expected);
+    EXPECT_TRUE(w.Command3->isHidden());
+    EXPECT_EQ(w.List1->currentRow(), 1);
+    EXPECT_TRUE(w.List1->item(1)->text().contains(QStringLiteral("Low:  10")));
+}
+
+TEST_F(Window, ChoosingAKindAloneDoesNotOfferSaveButIsAppliedByTheNextSave) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    w.List1->setCurrentRow(0);
+    w.Option1[2]->click();
+    EXPECT_EQ(w.Label7->text(), QStringLiteral("Note"));
+    EXPECT_TRUE(w.Command3->isHidden());
+    w.Check1->click(); // Wrap
+    EXPECT_FALSE(w.Command3->isHidden());
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(w.actionList[1].messageKind, kNoteOff);
+    EXPECT_EQ(w.actionList[1].wrap, 1);
+    EXPECT_EQ(p.setting("General", "Wrap"), "1");
+}
+
+TEST_F(Window, DeleteAsksAndAlwaysStopsAsking) {
+    storeActions(folder.path(),
+                 {buttonAction(1, 1), buttonAction(2, 2), buttonAction(3, 3), buttonAction(4, 4)});
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    w.List1->setCurrentRow(1);
+
+    {
+        ModalAnswer no(QStringLiteral("&No"));
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        EXPECT_TRUE(no.answered());
+        EXPECT_EQ(no.title(), QStringLiteral("Delete"));
+        EXPECT_TRUE(no.texts().contains(QStringLiteral("Are you sure you wish to delete this entry?")));
+    }
+    EXPECT_EQ(w.actionList.actionCount, 4);
+    {
+        ModalAnswer yes(QStringLiteral("&Yes"));
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        EXPECT_TRUE(yes.answered());
+    }
+    ASSERT_EQ(w.actionList.actionCount, 3);
+    EXPECT_EQ(w.actionList[2].dataNumber, 3); // the next action moved up and is now selected
+    EXPECT_EQ(w.List1->currentRow(), 1);
+    EXPECT_EQ(fileText(folder / "jmconfig.dat").size(), 3 * kRecordBytes);
+    {
+        ModalAnswer always(QStringLiteral("&Always"));
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        EXPECT_TRUE(always.answered());
+    }
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_EQ(w.List1->currentRow(), 1); // the deleted one was the last: the new last is selected
+
+    // No more questions: a modal window now would block this click for good.
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].dataNumber, 1);
+    QTest::mouseClick(w.Command2, Qt::LeftButton);
+    EXPECT_EQ(w.actionList.actionCount, 0);
+    EXPECT_EQ(w.List1->count(), 0);
+    EXPECT_TRUE(w.Command2->isHidden());
+    EXPECT_TRUE(w.Command3->isHidden());
+    EXPECT_TRUE(w.Command8->isHidden());
+    EXPECT_EQ(fileText(folder / "jmconfig.dat"), "");
+}
+
+TEST_F(Window, TheViewSwitchResizesAndIsStored) {
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "config", " 1"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
+    {
+        Program p(folder.path());
+        useVirtualOutput(p);
+        Form1& w = p.start();
+        EXPECT_EQ(w.outerHeightTwips(), 6550);
+        EXPECT_EQ(w.Command5->text(), QStringLiteral("&>"));
+        EXPECT_FALSE(w.Text3->isVisible());
+        const int compact = w.height();
+        QTest::mouseClick(w.Command5, Qt::LeftButton);
+        EXPECT_EQ(w.outerHeightTwips(), 11505);
+        EXPECT_EQ(w.Command5->text(), QStringLiteral("&<"));
+        EXPECT_TRUE(w.Text3->isVisible());
+        EXPECT_GT(w.height(), compact);
+        EXPECT_EQ(p.setting("General", "bigform"), " 1");
+    }
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 2"));
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    EXPECT_EQ(w.outerHeightTwips(), 11505);
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    EXPECT_EQ(w.outerHeightTwips(), 11505);
+    EXPECT_EQ(p.setting("General", "bigform"), " 1");
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    EXPECT_EQ(w.outerHeightTwips(), 6550);
+    EXPECT_EQ(p.setting("General", "bigform"), " 0");
+}
+
+TEST_F(Window, AFirstStartWritesTheFirstRunSettings) {
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    Form1& w = p.start();
+    EXPECT_EQ(p.port.splashes, 1);
+    EXPECT_EQ(p.setting("Joystick", "calibrated"), " 0");
+    EXPECT_EQ(p.setting("Joystick", "CenterWidth"), " 7000");
+    EXPECT_EQ(p.setting("General", "Increment"), " 0");
+    EXPECT_EQ(p.setting("General", "Low"), " 0");
+    EXPECT_EQ(p.setting("General", "Delay"), " 0");
+    EXPECT_EQ(p.setting("General", "High"), " 127");
+    EXPECT_EQ(p.setting("General", "config"), " 1");
+    EXPECT_EQ(p.setting("General", "bigform"), " 1");
+    EXPECT_EQ(w.Command5->text(), QStringLiteral("&<"));
+    EXPECT_EQ(w.Slider1->value(), 7000);
+    EXPECT_EQ(w.Slider6->value(), 127);
+    EXPECT_EQ(w.Text9->text(), QStringLiteral(" 127"));
+    EXPECT_FALSE(w.Label13->isHidden());
+    EXPECT_EQ(w.joystick.autoCentre, 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "jmconfig.dat"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Vantaro v1.6"));
+    // Without the glove bridge the glove panel offers the glove, silently.
+    EXPECT_FALSE(w.Label2->isHidden());
+    EXPECT_FALSE(w.Command12->isHidden());
+    EXPECT_TRUE(w.Command13->isHidden());
+    EXPECT_TRUE(w.Label11[0]->isHidden());
+    EXPECT_TRUE(p.port.messages.empty());
+}
+
+TEST_F(Window, AStoredChannelTooLargeIsReportedOnceAndStartUpGoesOn) {
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Channel", "40000"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "High", " 99"));
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_EQ(p.port.messages[0], "Overflow  6");
+    EXPECT_EQ(w.editor.nextChannel, 0);
+    EXPECT_EQ(p.setting("General", "Channel"), " 0");
+    EXPECT_EQ(w.Slider6->value(), 99); // later statements still ran
+}
+
+TEST_F(Window, ACorruptActionFileIsDeletedOnYesAndEndsTheProgramOnNo) {
+    ActionRecord bad = buttonAction(1, 1);
+    bad.recordVersion = 2;
+    storeActions(folder.path(), {buttonAction(1, 1), bad});
+    const std::string corrupt = fileText(folder / "jmconfig.dat");
+    settled(folder.path());
+    {
+        Program p(folder.path());
+        useVirtualOutput(p);
+        ModalAnswer no(QStringLiteral("&No"));
+        p.start();
+        EXPECT_TRUE(no.answered());
+        EXPECT_TRUE(no.texts().contains(QStringLiteral("Error opening config file.  Delete config?")));
+        EXPECT_EQ(p.port.ended, 1);
+        EXPECT_EQ(fileText(folder / "jmconfig.dat"), corrupt);
+    }
+    Program p(folder.path());
+    useVirtualOutput(p);
+    ModalAnswer yes(QStringLiteral("&Yes"));
+    Form1& w = p.start();
+    EXPECT_TRUE(yes.answered());
+    EXPECT_EQ(p.port.ended, 0);
+    EXPECT_EQ(w.actionList.actionCount, 0);
+    EXPECT_EQ(w.List1->count(), 0);
+    EXPECT_TRUE(std::filesystem::exists(folder / "jmconfig.dat"));
+    EXPECT_EQ(fileText(folder / "jmconfig.dat"), "");
+}
+
+TEST_F(Window, ValueBoxesAreReadBackWhenLeft) {
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+
+    w.Text4->setFocus();
+    w.Text4->selectAll();
+    QTest::keyClicks(w.Text4, QStringLiteral(".125"));
+    w.Text5->setFocus();
+    EXPECT_EQ(w.Slider2->value(), 12);
+    EXPECT_EQ(w.Text4->text(), QStringLiteral(" .12"));
+    EXPECT_EQ(p.setting("General", "Increment"), " 12");
+
+    w.Text5->selectAll();
+    QTest::keyClicks(w.Text5, QStringLiteral("200"));
+    w.Text8->setFocus();
+    EXPECT_EQ(w.Slider4->value(), 127);
+    EXPECT_EQ(w.Text5->text(), QStringLiteral(" 127"));
+
+    // Out of range while the slider already stands at the end: the box is set back all the same.
+    w.Text5->setFocus();
+    w.Text5->selectAll();
+    QTest::keyClicks(w.Text5, QStringLiteral("300"));
+    w.Text8->setFocus();
+    EXPECT_EQ(w.Text5->text(), QStringLiteral(" 127"));
+}
+
+TEST_F(Window, WebButtonsAndEscapeOpenTheirPages) {
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QTest::mouseClick(w.Command10, Qt::LeftButton);
+    QTest::mouseClick(w.Command12, Qt::LeftButton);
+    ASSERT_EQ(p.opened.size(), 3u);
+    EXPECT_TRUE(p.opened[0].toString().contains(QStringLiteral("t-shirt")));
+    EXPECT_TRUE(p.opened[1].isLocalFile());
+    EXPECT_TRUE(p.opened[1].toLocalFile().endsWith(QStringLiteral("/help.html")));
+    EXPECT_TRUE(p.opened[2].toString().contains(QStringLiteral("glove")));
+}
+
+TEST_F(Window, ClosingTheWindowShutsDownLikeQuit) {
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_GE(w.Combo1->currentIndex(), 0);
+    ASSERT_NE(w.midiSender.midiOutHandle(), 0u);
+    w.close();
+    EXPECT_EQ(p.quits, 1);
+    EXPECT_FALSE(w.Timer1->isActive());
+    w.shutDown(); // a second request changes nothing
+    EXPECT_EQ(p.quits, 1);
+}
+
+TEST_F(Window, TheLogShowsSentMessagesOnlyInTheExpandedView) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 1"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    p.run();
+    stick.button(0, true);
+    p.run();
+    EXPECT_TRUE(w.Text3->toPlainText().contains(QStringLiteral("Note On")));
+    const QString shown = w.Text3->toPlainText();
+
+    QTest::mouseClick(w.Command5, Qt::LeftButton); // compact: nothing more is logged
+    stick.button(0, false);
+    p.run();
+    stick.button(0, true);
+    p.run();
+    EXPECT_EQ(w.Text3->toPlainText(), shown);
+    EXPECT_TRUE(p.port.midiErrors.empty());
+}
+
+TEST_F(Window, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
+    settled(folder.path());
+    std::filesystem::permissions(folder / "jmconfig.ini", std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::group_read |
+                                                              std::filesystem::perms::others_read);
+    Program p(folder.path());
+    Form1& w = p.start();
+    w.Slider5->setValue(20);
+    w.Slider6->setValue(30);
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_NE(p.port.messages[0].find("settings could not be written"), std::string::npos);
+    EXPECT_EQ(p.setting("General", "Low"), "(missing)");
+}
+
+TEST_F(Window, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
+    storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
+    settled(folder.path());
+    Program p(folder.path());
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    const std::string programFile = fileText(folder / "jmconfig.dat");
+    const auto exported = folder / "set.dat";
+    p.port.chosenFile = QString::fromStdString(exported.string());
+    QTest::mouseClick(w.Command8, Qt::LeftButton);
+    EXPECT_EQ(fileText(exported), programFile);
+
+    storeActions(folder.path(), {buttonAction(5, 1)});
+    p.port.chosenFile.clear(); // cancelled: nothing happens
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    EXPECT_EQ(w.actionList.actionCount, 2);
+
+    ActionList other;
+    other[++other.actionCount] = buttonAction(9, 9);
+    writeFile(exported, encodeActions(other));
+    p.port.chosenFile = QString::fromStdString(exported.string());
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].dataNumber, 9);
+    EXPECT_EQ(w.List1->count(), 1);
+    EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
+    EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
+}
+
+TEST_F(Window, StoredCheckBoxValuesRestoreOrAreRefused) {
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Toggle", "2"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Wrap", "7"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_EQ(p.port.messages[0], "Invalid property value  380");
+    EXPECT_EQ(w.Check3->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(w.Check1->checkState(), Qt::Unchecked);
+    stick.button(1, true);
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].toggle, 2);
+    EXPECT_EQ(w.actionList[1].wrap, 0);
+    EXPECT_EQ(p.setting("General", "Toggle"), "2"); // not rewritten as 0 on the way
+}
+
+TEST_F(Window, AddWithALineSelectedOffersSaveForTheAdvancedNumber) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    useVirtualOutput(p);
+    Form1& w = p.start();
+    w.List1->setCurrentRow(0);
+    EXPECT_TRUE(w.Command3->isHidden());
+    stick.button(3, true);
+    p.run();
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_FALSE(w.Command3->isHidden());
+    EXPECT_EQ(w.editor.marks.changedController, 1);
+}
+
+TEST_F(Window, StoredDeviceNumbersBeyondTheListsSelectNothing) {
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceNumber", " 5000"));
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Joystick", "DeviceNumber", " 3"));
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    Form1& w = p.start();
+    EXPECT_GT(w.Combo1->count(), 0);
+    EXPECT_EQ(w.Combo1->currentIndex(), -1);
+    EXPECT_EQ(w.midiSender.midiOutHandle(), 0u);
+    EXPECT_EQ(w.Combo2->count(), 1);
+    EXPECT_EQ(w.Combo2->currentIndex(), -1);
+    EXPECT_TRUE(p.port.messages.empty());
+}

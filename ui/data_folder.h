@@ -1,0 +1,15 @@
+#pragma once
+// Where jmconfig.ini and jmconfig.dat live.
+#include <filesystem>
+
+namespace vantaro {
+
+// The program's folder when the program may write there; otherwise (an installed program) the
+// user's own application data folder, created when missing.
+std::filesystem::path chooseDataFolder(const std::filesystem::path& programFolder,
+                                       const std::filesystem::path& userDataFolder);
+
+// True when a file can be created (or the settings file written) in folder.
+bool folderWritable(const std::filesystem::path& folder);
+
+} // namespace vantaro

@@ -1,0 +1,345 @@
+// The main window's event steps: the action editor, the view switch, the poll and the keys.
+#include "ui/form1.h"
+#include "ui/form1_core.h"
+
+#include "engine/numbers.h"
+#include "storage/settings.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace vantaro {
+
+namespace {
+
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// A check box's value as stored: 0 clear, 1 checked, 2 grey (a stored 2 restores as grey).
+std::int16_t checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+const QUrl kShirtPage(QStringLiteral("https://vantaro.example.org/shop/t-shirts"));
+const QUrl kGlovePage(QStringLiteral("https://vantaro.example.org/p5-glove"));
+
+} // namespace
+
+Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget* parent)
+    : QWidget(parent), midiSender(devices.midiOut, ui), devices_(devices), ui_(ui),
+      options_(std::move(options)) {
+    captureRecord.povDirection = kPovCentred;
+    if (!options_.openUrl) options_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    buildWindow();
+    views_ = std::make_unique<Form1Views>(*this);
+    core_ = std::make_unique<Form1Core>(*this, *views_, devices_);
+    connectEditor();
+    connectDevices();
+    applyViewHeight();
+    connect(Timer1, &QTimer::timeout, this, &Form1::tick);
+}
+
+Form1::~Form1() {
+    Timer1->stop();
+    // The widgets go after this object's own parts: their last signals must find nobody listening.
+    for (QObject* child : findChildren<QObject*>())
+        QObject::disconnect(child, nullptr, this, nullptr);
+}
+
+void Form1::connectEditor() {
+    for (QSlider* s : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7}) {
+        connect(s, &QSlider::valueChanged, this, [this, s] { sliderStep(s); });
+        // While dragged the value is stored once, on release.
+        connect(s, &QSlider::sliderReleased, this, [this, s] { sliderStep(s); });
+    }
+    struct Typed {
+        QLineEdit* box;
+        std::int16_t EditorMarks::*mark;
+    };
+    for (Typed t : {Typed{Text4, &EditorMarks::changedIncrement}, Typed{Text6, &EditorMarks::changedChannel},
+                    Typed{Text5, &EditorMarks::changedController}, Typed{Text8, &EditorMarks::changedLow},
+                    Typed{Text9, &EditorMarks::changedHigh}, Typed{Text10, &EditorMarks::changedDelay}}) {
+        connect(t.box, &QLineEdit::textEdited, this, [this, t] { markChanged(editor.marks.*t.mark); });
+        connect(t.box, &QLineEdit::editingFinished, this, [this, box = t.box] { valueBoxLeft(box); });
+    }
+    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
+        connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor.marks.changedTrigger); });
+    connect(Check1, &QCheckBox::stateChanged, this, [this](int) {
+        storeSetting("General", "Wrap", checkValue(Check1), true);
+        markChanged(editor.marks.changedWrap);
+    });
+    connect(Check3, &QCheckBox::stateChanged, this, [this](int) {
+        storeSetting("General", "Toggle", checkValue(Check3), true);
+        markChanged(editor.marks.changedToggle);
+    });
+    for (int i = 0; i < 3; ++i)
+        connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) kindStep(i);
+        });
+    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::selectionStep);
+    connect(List1, &QListWidget::itemClicked, this, &Form1::selectionStep);
+    connect(Command1, &QPushButton::clicked, this, &Form1::addClicked);
+    connect(Command3, &QPushButton::clicked, this, &Form1::saveClicked);
+    connect(Command2, &QPushButton::clicked, this, &Form1::deleteClicked);
+    connect(Command5, &QPushButton::clicked, this, &Form1::switchView);
+    connect(Command9, &QPushButton::clicked, this, &QWidget::close);
+    connect(Command10, &QPushButton::clicked, this, [this] {
+        options_.openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
+    });
+    connect(Command11, &QPushButton::clicked, this, [this] { options_.openUrl(kShirtPage); });
+    connect(Command12, &QPushButton::clicked, this, [this] { options_.openUrl(kGlovePage); });
+}
+
+// ---- view ----------------------------------------------------------------------------------
+
+void Form1::switchView() {
+    if (expandedView != 1) {
+        expandedView = 1;
+        Command5->setText(QStringLiteral("&<"));
+    } else {
+        expandedView = 0;
+        Command5->setText(QStringLiteral("&>"));
+    }
+    applyViewHeight();
+    refreshLog();
+    storeSetting("General", "bigform", expandedView);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // "Add" is the window's default button.
+        Command1->click();
+        return;
+    case Qt::Key_Escape:
+        // "Buy a T-Shirt" is the window's cancel button.
+        Command11->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    shutDown();
+    event->accept();
+}
+
+// ---- poll ----------------------------------------------------------------------------------
+
+void Form1::refreshLog() {
+    if (expandedView == 0 || messageLog.revision() == shownLogRevision_) return;
+    shownLogRevision_ = messageLog.revision();
+    QString text = qs(messageLog.text());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text3->setPlainText(text);
+    QTextCursor caret(Text3->document());
+    caret.movePosition(messageLog.caret() == MessageLog::Caret::End ? QTextCursor::End : QTextCursor::Start);
+    Text3->setTextCursor(caret);
+    Text3->ensureCursorVisible();
+}
+
+// ---- editor --------------------------------------------------------------------------------
+
+int Form1::selectedLine() const {
+    const auto items = List1->selectedItems();
+    return items.isEmpty() ? -1 : List1->row(items.front());
+}
+
+void Form1::selectLine(int line) {
+    List1->setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
+}
+
+void Form1::markChanged(std::int16_t& mark) {
+    mark = 1;
+    if (selectedLine() >= 0) Command3->show();
+}
+
+void Form1::selectionStep() {
+    if (selectedLine() < 0) return;
+    Command2->show();
+    EditorMarks& m = editor.marks;
+    m.changedController = m.changedChannel = m.changedIncrement = m.changedTrigger = m.changedLow =
+        m.changedHigh = 0;
+}
+
+void Form1::kindStep(int index) {
+    Label7->setText(index == 0 ? QStringLiteral("Controller") : QStringLiteral("Note"));
+    // Choosing a kind alone does not offer Save.
+    editor.marks.changedKind = 1;
+}
+
+void Form1::sliderStep(QSlider* s) {
+    const int v = s->value();
+    // While the user drags, the box follows but the setting waits for the release.
+    const bool store = !s->isSliderDown();
+    if (s == Slider2) {
+        Text4->setText(qs(numberText(v / 100.0)));
+        if (store) storeSetting("General", "Increment", v);
+        markChanged(editor.marks.changedIncrement);
+    } else if (s == Slider3) {
+        Text6->setText(qs(numberText(std::int64_t{v})));
+        editor.nextChannel = static_cast<std::int16_t>(v);
+        if (store) storeSetting("General", "Channel", v);
+        markChanged(editor.marks.changedChannel);
+    } else if (s == Slider4) {
+        Text5->setText(qs(numberText(std::int64_t{v})));
+        editor.nextNumber = static_cast<std::int16_t>(v);
+        if (store) storeSetting("General", "Controller", v);
+        markChanged(editor.marks.changedController);
+    } else if (s == Slider5) {
+        Text8->setText(qs(numberText(std::int64_t{v})));
+        if (store) storeSetting("General", "Low", v);
+        markChanged(editor.marks.changedLow);
+    } else if (s == Slider6) {
+        Text9->setText(qs(numberText(std::int64_t{v})));
+        if (store) storeSetting("General", "High", v);
+        markChanged(editor.marks.changedHigh);
+    } else if (s == Slider7) {
+        Text10->setText(qs(numberText(std::int64_t{v})));
+        if (store) storeSetting("General", "Delay", v);
+        markChanged(editor.marks.changedDelay);
+    }
+}
+
+void Form1::valueBoxLeft(QLineEdit* box) {
+    QSlider* slider = box == Text4   ? Slider2
+                      : box == Text6 ? Slider3
+                      : box == Text5 ? Slider4
+                      : box == Text8 ? Slider5
+                      : box == Text9 ? Slider6
+                                     : Slider7;
+    const int scale = slider == Slider2 ? 100 : 1;
+    const std::string text = box->text().toStdString();
+    const int v = sliderValueFromText(text, scale, slider->minimum(), slider->maximum());
+    if (v != slider->value()) {
+        slider->setValue(v); // the change step rewrites the box
+        return;
+    }
+    // The slider stays, but a value out of range or finer than a step must not linger in the box:
+    // Add reads the increment from it.
+    if (readNumber(text) * scale != v) {
+        box->setText(qs(scale == 100 ? numberText(v / 100.0) : numberText(std::int64_t{v})));
+    }
+}
+
+EditorControls Form1::controls() const {
+    EditorControls c;
+    c.increment = readNumber(Text4->text().toStdString());
+    c.low = static_cast<std::int16_t>(Slider5->value());
+    c.high = static_cast<std::int16_t>(Slider6->value());
+    c.delay = static_cast<std::int16_t>(Slider7->value());
+    c.wrap = checkValue(Check1);
+    c.toggle = checkValue(Check3);
+    for (int i = 0; i < 3; ++i)
+        if (Option1[i]->isChecked()) c.messageKind = static_cast<std::int16_t>(i);
+    return c;
+}
+
+void Form1::addClicked() {
+    if (Combo2->count() == 0) captureRecord.povDirection = kPovCentred;
+    switch (vantaro::addAction(actionList, captureRecord, editor, controls(), glove)) {
+    case AddOutcome::NothingHeld:
+        return;
+    case AddOutcome::ListFull:
+        ui_.showMessage("Max actions reached.  Use edit.");
+        return;
+    case AddOutcome::Added:
+        break;
+    }
+    appendListLine(actionList[actionList.actionCount]);
+    saveActions();
+    advanceNext(editor);
+    Slider3->setValue(editor.nextChannel);
+    Slider4->setValue(editor.nextNumber);
+    if (List1->count() >= 1) Command8->show();
+}
+
+void Form1::saveClicked() {
+    const int r = selectedLine();
+    if (r < 0) return;
+    saveAction(actionList, r + 1, captureRecord, editor, controls(), glove);
+    rewriteActionFile();
+    Command3->hide();
+    if (List1->count() > r) selectLine(r);
+}
+
+void Form1::deleteClicked() {
+    const int r = selectedLine();
+    if (r < 0) return;
+    if (editor.alwaysDelete == 0) {
+        switch (ui_.confirmDelete()) {
+        case QtUiPort::DeleteAnswer::Always:
+            editor.alwaysDelete = 1;
+            [[fallthrough]];
+        case QtUiPort::DeleteAnswer::Yes:
+            editor.deleteConfirmed = 1;
+            break;
+        case QtUiPort::DeleteAnswer::No:
+            break;
+        }
+    }
+    if (editor.deleteConfirmed != 1 && editor.alwaysDelete != 1) return;
+    editor.deleteConfirmed = 0;
+    const int i = r + 1;
+    if (!vantaro::removeAction(actionList, i)) return;
+    rewriteActionFile();
+    const int line = std::min(i, List1->count()) - 1;
+    if (line >= 0) selectLine(line);
+    if (selectedLine() < 0) {
+        Command2->hide();
+        Command3->hide();
+    }
+    if (List1->count() == 0) Command8->hide();
+}
+
+// ---- persistence ---------------------------------------------------------------------------
+
+void Form1::storeSetting(std::string_view section, std::string_view key, std::int32_t value, bool plain) {
+    const std::string text = plain ? std::to_string(value) : numberText(std::int64_t{value});
+    if (writeSetting(settingsPath(), section, key, text)) {
+        settingsFailureShown_ = false;
+        return;
+    }
+    // Reported once; the next successful write arms the report again.
+    reportSettingsFailure();
+}
+
+} // namespace vantaro

@@ -1,0 +1,248 @@
+// The main window's widgets at their places.
+#include "ui/form1.h"
+
+#include "ui/forms.h"
+#include "ui/twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
+namespace vantaro {
+
+namespace {
+
+// The lower part of the window starts at this client height; the compact view ends there.
+constexpr int kLowerTop = 6180;
+// Title bar and border of the fixed single-line frame, part of the outer heights.
+constexpr int kNonClientHeight = 370;
+
+template <typename W> W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+struct Placer {
+    Twips t;
+    QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int top, int w,
+                  int h = 240) {
+        auto* x = named(new QLabel(text, parent), name);
+        x->setGeometry(t.rect(l, top, w, h));
+        return x;
+    }
+    QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
+                        int h) {
+        auto* x = named(new QPushButton(caption, parent), name);
+        x->setGeometry(t.rect(l, top, w, h));
+        return x;
+    }
+    QLineEdit* box(QWidget* parent, const char* name, int l, int top, int w, int h = 285) {
+        auto* x = named(new QLineEdit(parent), name);
+        x->setGeometry(t.rect(l, top, w, h));
+        return x;
+    }
+    // Horizontal slider: range, large step, small step, tick spacing; 0 at creation.
+    QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, int min, int max,
+                    int large, int small, int tick) {
+        auto* x = named(new QSlider(Qt::Horizontal, parent), name);
+        x->setGeometry(t.rect(l, top, w, h));
+        x->setRange(min, max);
+        x->setPageStep(large);
+        x->setSingleStep(small);
+        x->setTickInterval(tick);
+        x->setTickPosition(QSlider::TicksBelow);
+        x->setValue(0);
+        return x;
+    }
+    QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
+                     int h) {
+        auto* x = named(new QGroupBox(caption, parent), name);
+        x->setGeometry(t.rect(l, top, w, h));
+        return x;
+    }
+};
+
+} // namespace
+
+QString windowCaption(int minor, int revision) {
+    return QStringLiteral("Vantaro v%1.%2").arg(minor).arg(revision);
+}
+
+void Form1::buildWindow() {
+    setObjectName("Form1");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Vantaro"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64})
+        icon.addPixmap(programIconPixmap(size));
+    setWindowIcon(icon);
+    // The measures were made for a small dialog font; scale it with the screen like the twips.
+    // A narrow face, as the measures were made for one: Arial-like where present, else condensed.
+    QFont small = font();
+    small.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                       QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans Condensed")});
+    small.setPixelSize(Twips::forScreen().px(165));
+    setFont(small);
+
+    Placer p{Twips::forScreen()};
+    QWidget* w = this;
+
+    List1 = named(new QListWidget(w), "List1");
+    List1->setGeometry(p.t.rect(-15, 0, 9615, 2400));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    List1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    Command1 = p.button(w, "Command1", QStringLiteral("&Add"), 15, 2415, 1095, 375);
+    Command3 = p.button(w, "Command3", QStringLiteral("&Save"), 1125, 2415, 1095, 375);
+    Command2 = p.button(w, "Command2", QStringLiteral("&Delete"), 2205, 2415, 1215, 375);
+    Command5 = p.button(w, "Command5", QStringLiteral("&>"), 5370, 2490, 315, 285);
+    Label12 = p.label(w, "Label12", QString(), 6015, 2475, 1065, 240);
+    Command8 = p.button(w, "Command8", QStringLiteral("&Export"), 7425, 2415, 1095, 375);
+    Command7 = p.button(w, "Command7", QStringLiteral("&Import"), 8505, 2415, 1095, 375);
+    Command1->setDefault(true);
+    Command3->hide();
+    Command2->hide();
+    Command8->hide();
+
+    Label4 = p.label(w, "Label4", QStringLiteral("Button"), 240, 2940, 495);
+    Text1 = p.box(w, "Text1", 735, 2880, 1575);
+    Label5 = p.label(w, "Label5", QStringLiteral("Axis"), 420, 3180, 315);
+    Text2 = p.box(w, "Text2", 735, 3120, 1575);
+    Label10 = p.label(w, "Label10", QStringLiteral("POV"), 375, 3420, 360);
+    Text7 = p.box(w, "Text7", 735, 3360, 1575);
+    Label17 = p.label(w, "Label17", QStringLiteral("P5 Hand"), 2625, 3045, 1080);
+    Text11 = p.box(w, "Text11", 3705, 2985, 2385);
+    Label18 = p.label(w, "Label18", QStringLiteral("P5 Fingers"), 2625, 3270, 1080);
+    Text12 = p.box(w, "Text12", 3705, 3255, 2385);
+    // The live boxes show what the poll sees; typing there would only fake a trigger.
+    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
+        live->setReadOnly(true);
+
+    const char* kinds[3] = {"Controller Change", "Note On", "Note Off"};
+    const int kindTops[3] = {2925, 3150, 3390};
+    for (int i = 0; i < 3; ++i) {
+        Option1[i] = named(new QRadioButton(QString::fromLatin1(kinds[i]), w), "Option1");
+        Option1[i]->setProperty("index", i);
+        Option1[i]->setGeometry(p.t.rect(6555, kindTops[i], 1815, 255));
+    }
+    Option1[0]->setChecked(true);
+    Check3 = named(new QCheckBox(QStringLiteral("Toggle"), w), "Check3");
+    Check3->setGeometry(p.t.rect(8445, 3060, 855, 255));
+    Check1 = named(new QCheckBox(QStringLiteral("Wrap"), w), "Check1");
+    Check1->setGeometry(p.t.rect(8445, 3300, 855, 255));
+
+    Label1[4] = p.label(w, "Label1_4", QStringLiteral("Channel"), 45, 3825, 660);
+    Text6 = p.box(w, "Text6", 705, 3780, 735);
+    Slider3 = p.slider(w, "Slider3", 0, 4140, 1455, 315, 0, 15, 1, 1, 2);
+    Label7 = p.label(w, "Label7", QStringLiteral("Controller"), 1515, 3825, 780);
+    Text5 = p.box(w, "Text5", 2295, 3780, 735);
+    Slider4 = p.slider(w, "Slider4", 1470, 4140, 1635, 315, 0, 127, 1, 1, 16);
+    Label6 = p.label(w, "Label6", QStringLiteral("Inc"), 3405, 3825, 300);
+    Text4 = p.box(w, "Text4", 3705, 3780, 975);
+    Slider2 = p.slider(w, "Slider2", 3120, 4140, 1500, 315, -12700, 12700, 1600, 1, 3200);
+    Label1[5] = p.label(w, "Label1_5", QStringLiteral("Low"), 4920, 3825, 420);
+    Text8 = p.box(w, "Text8", 5340, 3780, 735);
+    Slider5 = p.slider(w, "Slider5", 4635, 4140, 1515, 315, 0, 127, 16, 1, 16);
+    Label1[6] = p.label(w, "Label1_6", QStringLiteral("High"), 6450, 3825, 540);
+    Text9 = p.box(w, "Text9", 6990, 3780, 735);
+    Slider6 = p.slider(w, "Slider6", 6165, 4140, 1665, 315, 0, 127, 16, 1, 16);
+    Label1[7] = p.label(w, "Label1_7", QStringLiteral("Delay"), 7905, 3825, 525);
+    Text10 = p.box(w, "Text10", 8430, 3780, 735);
+    Slider7 = p.slider(w, "Slider7", 7845, 4140, 1725, 315, 0, 10000, 16, 1, 1000);
+
+    Frame4 = p.frame(w, "Frame4", QStringLiteral("Config"), 15, 4485, 9570, 1695);
+    Label8 = p.label(Frame4, "Label8", QStringLiteral("Joystick Response"), 45, 375, 1545);
+    Slider1 = p.slider(Frame4, "Slider1", 1590, 375, 3060, 255, 0, 20000, 1000, 100, 1000);
+    Label15 = p.label(Frame4, "Label15", QStringLiteral("P5 Hand Response"), 30, 735, 1560);
+    Slider8 = p.slider(Frame4, "Slider8", 1590, 720, 3060, 255, 0, 100, 10, 1, 5);
+    Label16 = p.label(Frame4, "Label16", QStringLiteral("P5 Finger Response"), 60, 1095, 1530);
+    Slider9 = p.slider(Frame4, "Slider9", 1590, 1080, 3060, 255, 0, 63, 10, 1, 3);
+    Label9 = p.label(Frame4, "Label9", QStringLiteral("Midi Out"), 4725, 615, 795);
+    Combo1 = named(new QComboBox(Frame4), "Combo1");
+    Combo1->setGeometry(p.t.rect(5520, 540, 3945, 315));
+    Label14 = p.label(Frame4, "Label14", QStringLiteral("Joystick"), 4845, 930, 675);
+    Combo2 = named(new QComboBox(Frame4), "Combo2");
+    Combo2->setGeometry(p.t.rect(5520, 870, 3945, 315));
+
+    // Lower part: everything below the Config frame, shown only in the expanded view.
+    Frame1 = p.frame(w, "Frame1", QStringLiteral("P5 Glove"), 0, kLowerTop, 4800, 1812);
+    const char* fingers[5] = {"Index", "Middle", "Ring", "Pinky", "Thumb"};
+    for (int i = 0; i < 5; ++i) {
+        Label11[i] = p.label(Frame1, "Label11", QString::fromLatin1(fingers[i]), 120, 360 + 240 * i, 700);
+        Label11[14 + i] = p.label(Frame1, "Label11", QString(), 840, 360 + 240 * i, 700);
+    }
+    const int buttonTops[3] = {660, 900, 1125};
+    const int buttonValueTops[3] = {645, 900, 1140};
+    for (int i = 0; i < 3; ++i) {
+        Label11[5 + i] =
+            p.label(Frame1, "Label11", QStringLiteral("Button%1").arg(i + 1), 1560, buttonTops[i], 700);
+        Label11[19 + i] = p.label(Frame1, "Label11", QString(), 2280, buttonValueTops[i], 700);
+    }
+    const char* axes[6] = {"X", "Y", "Z", "Yaw", "Pitch", "Roll"};
+    for (int i = 0; i < 6; ++i) {
+        Label11[8 + i] = p.label(Frame1, "Label11", QString::fromLatin1(axes[i]), 3120, 240 + 240 * i, 700);
+        Label11[22 + i] = p.label(Frame1, "Label11", QString(), 3840, 240 + 240 * i, 900);
+    }
+    for (int i = 0; i < 28; ++i)
+        Label11[i]->setProperty("index", i);
+    Label2 = p.label(Frame1, "Label2", QStringLiteral("No P5 Glove Detected"), 840, 480, 2895, 255);
+    Label2->setAlignment(Qt::AlignCenter);
+    Command12 = p.button(Frame1, "Command12", QStringLiteral("&Get a P5 Glove"), 1590, 810, 1395, 495);
+    Command13 = p.button(Frame1, "Command13", QStringLiteral("Ce&nter"), 1710, 1365, 1080, 315);
+
+    Frame2 = p.frame(w, "Frame2", QStringLiteral("Joystick Values"), 4815, kLowerTop, 2445, 1812);
+    for (int i = 0; i < 4; ++i)
+        Label1[i] = p.label(Frame2, "Label1", QString(), 120, 240 + 240 * i, 2052);
+    Label13 =
+        p.label(Frame2, "Label13", QStringLiteral("Center your joystick and push:"), 585, 1215, 1695, 375);
+    Label13->setWordWrap(true);
+    QFont bold = Label13->font();
+    bold.setBold(true);
+    Label13->setFont(bold);
+    Command4 = p.button(Frame2, "Command4", QStringLiteral("&Calibrate"), 1440, 1440, 855, 255);
+
+    Frame3 = p.frame(w, "Frame3", QStringLiteral("Extended Joystick Values"), 7275, kLowerTop, 2310, 1815);
+    for (int i = 0; i < 6; ++i)
+        Label3[i] = p.label(Frame3, "Label3", QString(), 120, 240 + 240 * i, 2100);
+
+    Text3 = named(new QPlainTextEdit(w), "Text3");
+    Text3->setGeometry(p.t.rect(0, 8010, 9585, 2715));
+    Text3->setReadOnly(true);
+    Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text3->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    Command10 = p.button(w, "Command10", QStringLiteral("&Help"), 2130, 10740, 1230, 375);
+    Command11 = p.button(w, "Command11", QStringLiteral("&Buy a T-Shirt"), 3360, 10740, 1230, 375);
+    Command6 = p.button(w, "Command6", QStringLiteral("&Route MIDI"), 4590, 10740, 1230, 375);
+    Command9 = p.button(w, "Command9", QStringLiteral("&Quit"), 5820, 10740, 1215, 375);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(1);
+}
+
+void Form1::applyViewHeight() {
+    const Twips t = Twips::forScreen();
+    const int client = (expandedView != 0 ? kExpandedHeight : kCompactHeight) - kNonClientHeight;
+    setFixedSize(t.px(kClientWidth), t.px(client));
+    // Widgets below the compact height are hidden with it, so the keyboard cannot reach them.
+    const bool expanded = expandedView != 0;
+    for (QWidget* lower : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Text3, Command10, Command11,
+                                                          Command6, Command9})
+        lower->setVisible(expanded);
+}
+
+} // namespace vantaro
