@@ -18,12 +18,12 @@ inline constexpr std::string_view kPalmletFileName = "libpalmlet.so";
 
 // A missing bridge library or export. The description always ends with kPalmletFileName.
 class GloveBridgeError : public std::runtime_error {
-  public:
+public:
     GloveBridgeError(const std::string& description, int number)
         : std::runtime_error(description), number_(number) {}
     int number() const { return number_; }
 
-  private:
+private:
     int number_;
 };
 
@@ -38,7 +38,7 @@ bool isGloveBridgeFailure(std::string_view description);
 std::filesystem::path programFolder();
 
 class GloveBridge {
-  public:
+public:
     // The library is looked for in folder (the program's folder unless a test says otherwise).
     explicit GloveBridge(std::filesystem::path folder = programFolder());
     ~GloveBridge();
@@ -70,7 +70,7 @@ class GloveBridge {
     bool loaded() const { return library_ != nullptr; }
     const std::filesystem::path& libraryPath() const { return path_; }
 
-  private:
+private:
     void* resolve(std::size_t slot, const char* name);
     template <typename Fn> Fn bind(std::size_t slot, const char* name) {
         void* p = slots_[slot] ? slots_[slot] : resolve(slot, name);

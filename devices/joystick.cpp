@@ -121,7 +121,8 @@ bool Joystick::calibrate(JoystickState& state) {
     state.calibrationCentre = state.joystickReading;
     const JoyInfoEx& c = state.calibrationCentre;
     bool stored = true;
-    const SettingKey* keys[4] = {&settings::xCentre, &settings::yCentre, &settings::zCentre, &settings::rCentre};
+    const SettingKey* keys[4] = {&settings::xCentre, &settings::yCentre, &settings::zCentre,
+                                 &settings::rCentre};
     for (int k = 0; k < 4; ++k) {
         stored = writeSettingValue(settingsPath_, *keys[k], c.axis(k)) && stored;
     }

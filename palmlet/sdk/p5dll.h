@@ -45,7 +45,7 @@ static_assert(offsetof(P5DeviceRecord, button2) == 0x3C2);
 static_assert(offsetof(P5DeviceRecord, button3) == 0x3C3);
 
 class P5DLL_API CP5DLL {
-  public:
+public:
     CP5DLL();
     ~CP5DLL();
     CP5DLL(const CP5DLL&) = delete;

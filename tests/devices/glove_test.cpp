@@ -30,7 +30,7 @@ std::vector<std::string> sdkCalls() {
 }
 
 class RecordingUi final : public UiPort {
-  public:
+public:
     bool askYesNo(const std::string& text) override {
         messages.push_back("ask: " + text);
         return false;
@@ -132,7 +132,7 @@ TEST(GloveBridgeFailure, RecognisedByTheLibraryNameAtTheEnd) {
 }
 
 class GloveProgram : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { p5sim_reset(); }
     RecordingUi ui;
     GloveState glove;

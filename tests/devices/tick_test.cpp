@@ -93,9 +93,10 @@ TEST(Tick, AVirtualButtonPressBecomesANoteOnAndItsReleaseANoteOff) {
         stick.unplug();
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(program.cycle.tick());
-        EXPECT_EQ(program.sender.messages, (std::vector<std::uint32_t>{
-                                               packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0),
-                                               packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0)}));
+        EXPECT_EQ(
+            program.sender.messages,
+            (std::vector<std::uint32_t>{packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0),
+                                        packShortMessage(0x90, 60, 127), packShortMessage(0x90, 60, 0)}));
     }
     std::filesystem::remove(ini);
 }

@@ -73,7 +73,7 @@ std::set<std::string> definedDynamicSymbols(const std::filesystem::path& file) {
 }
 
 class Palmlet : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         p5sim_reset();
         handle = dlopen(libraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
