@@ -3,6 +3,7 @@
 #include "engine/numbers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -76,8 +77,8 @@ double continuousValue(ActionRecord& a, double scaled, bool below, bool above, d
 // A step clock passes when strictly more than delay ms have gone since it was last set.
 // Elapsed time is taken to the microsecond so that float noise cannot decide a boundary.
 bool gatePasses(double& stepTime, std::int16_t delay, double now) {
-    const double elapsedMs = std::round((now - stepTime) * 1e6) / 1e3;
-    if (elapsedMs > delay) {
+    // Rounded to the microsecond, "more than delay ms" is "at least delay ms and half a microsecond".
+    if ((now - stepTime) * 1e6 >= delay * 1000.0 + 0.5) {
         stepTime = now;
         return true;
     }
@@ -171,8 +172,8 @@ void ActionEngine::evaluateAxes(const Inputs& in, ActionRecord& a, PerAction& s,
                     (a.buttonMask == 0 && a.povDirection == kPovCentred)))
         return;
     const double lo = lowOf(a), hi = highOf(a);
-    for (int k = 0; k < 6; ++k) {
-        if ((a.axisMask & kAxisBit[k]) == 0) continue;
+    for (unsigned bits = static_cast<unsigned>(a.axisMask) & 63u; bits != 0; bits &= bits - 1) {
+        const int k = std::countr_zero(bits); // X first, V last
         if (a.delay != 0 && !gatePasses(s.axisStepTime, a.delay, in.now)) continue;
         std::int64_t p = in.axis[k];
         if (a.high < a.low) p = 65535 - p;

@@ -163,25 +163,4 @@ double readNumber(std::string_view text) {
     return std::strtod(clean.c_str(), nullptr);
 }
 
-double roundHalfEven(double value) {
-    // The program never leaves the default to-nearest-even rounding mode, which nearbyint follows.
-    return std::nearbyint(value);
-}
-
-template <typename T> static std::optional<T> toWidth(double value) {
-    if (std::isnan(value)) return std::nullopt;
-    const double r = roundHalfEven(value);
-    if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
-        r > static_cast<double>(std::numeric_limits<T>::max()))
-        return std::nullopt;
-    return static_cast<T>(r);
-}
-
-std::optional<std::int16_t> toInt16(double value) {
-    return toWidth<std::int16_t>(value);
-}
-std::optional<std::int32_t> toInt32(double value) {
-    return toWidth<std::int32_t>(value);
-}
-
 } // namespace vantaro

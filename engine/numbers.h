@@ -1,7 +1,9 @@
 #pragma once
 // Number handling shared by every subsystem: the text form the program writes,
 // the lenient reading of numbers from text, and rounding into fixed widths.
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,12 +30,30 @@ std::size_t formatNumber(char* buf, std::int64_t value);
 // Text that does not begin with a number reads as 0.
 double readNumber(std::string_view text);
 
-// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
-double roundHalfEven(double value);
+// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4). The program never leaves the
+// default to-nearest-even rounding mode, which nearbyint follows.
+inline double roundHalfEven(double value) {
+    return std::nearbyint(value);
+}
+
+namespace detail {
+template <typename T> std::optional<T> roundInto(double value) {
+    const double r = roundHalfEven(value);
+    // Written so that NaN fails too.
+    if (!(r >= static_cast<double>(std::numeric_limits<T>::min()) &&
+          r <= static_cast<double>(std::numeric_limits<T>::max())))
+        return std::nullopt;
+    return static_cast<T>(r);
+}
+} // namespace detail
 
 // Round half to even into a width; nullopt when the result does not fit (or NaN).
-std::optional<std::int16_t> toInt16(double value);
-std::optional<std::int32_t> toInt32(double value);
+inline std::optional<std::int16_t> toInt16(double value) {
+    return detail::roundInto<std::int16_t>(value);
+}
+inline std::optional<std::int32_t> toInt32(double value) {
+    return detail::roundInto<std::int32_t>(value);
+}
 
 // Error number of an overflowing conversion, as the start-up trap reports it.
 inline constexpr int kOverflowError = 6;
