@@ -9,8 +9,8 @@
 namespace vantaro {
 
 struct ActionEngine::Inputs {
-    const JoyInfoEx& reading;
-    const JoyInfoEx& centre;
+    std::array<std::int64_t, 6> axis;   // readings X, Y, Z, R, U, V
+    std::array<std::int64_t, 6> centre; // their calibrated centres
     const GloveState& glove;
     std::int64_t width; // 64-bit: centres come from a hand-editable file
     std::int32_t buttons;
@@ -83,7 +83,7 @@ void ActionEngine::prepareAxes(const Inputs& in) {
     axisRecentred_.fill(false);
     movedAxes_ = 0;
     for (int k = 0; k < 6; ++k) {
-        const std::int64_t p = in.reading.axis(k), c = in.centre.axis(k);
+        const std::int64_t p = in.axis[k], c = in.centre[k];
         if (c - in.width <= p && p <= c + in.width) {
             if (!axisInZone_[k]) axisRecentred_[k] = true;
             axisInZone_[k] = true;
@@ -158,9 +158,9 @@ void ActionEngine::evaluateAxes(const Inputs& in, ActionRecord& a, PerAction& s,
     for (int k = 0; k < 6; ++k) {
         if ((a.axisMask & kAxisBit[k]) == 0) continue;
         if (a.delay != 0 && !gatePasses(s.axisStepTime, a.delay, in.now)) continue;
-        std::int64_t p = in.reading.axis(k);
+        std::int64_t p = in.axis[k];
         if (a.high < a.low) p = 65535 - p;
-        const std::int64_t c = in.centre.axis(k);
+        const std::int64_t c = in.centre[k];
         const bool below = p<c - in.width, above = p> c + in.width;
         v = static_cast<double>(p) / 65535.0 * (hi - lo) + lo;
         endWrap(a, v);
@@ -321,10 +321,17 @@ void ActionEngine::sendValue(EngineIo& io, const ActionRecord& a, double v) {
 
 void ActionEngine::actions(EngineIo& io) {
     const ActionRecord& capture = io.captureRecord;
-    const Inputs in{
-        io.joystick.joystickReading, io.joystick.calibrationCentre, io.glove,         io.joystick.centreWidth,
-        capture.buttonMask,          capture.povDirection,          previousButtons_, previousPov_,
-        io.clock.seconds()};
+    const JoyInfoEx& r = io.joystick.joystickReading;
+    const JoyInfoEx& c = io.joystick.calibrationCentre;
+    const Inputs in{{r.axis(0), r.axis(1), r.axis(2), r.axis(3), r.axis(4), r.axis(5)},
+                    {c.axis(0), c.axis(1), c.axis(2), c.axis(3), c.axis(4), c.axis(5)},
+                    io.glove,
+                    io.joystick.centreWidth,
+                    capture.buttonMask,
+                    capture.povDirection,
+                    previousButtons_,
+                    previousPov_,
+                    io.clock.seconds()};
     prepareAxes(in);
 
     const int count = std::clamp<int>(io.actionList.actionCount, 0, kActionSlots - 1);

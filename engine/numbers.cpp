@@ -1,7 +1,6 @@
 #include "engine/numbers.h"
 
 #include <cctype>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -42,13 +41,13 @@ std::string numberText(double value) {
     // Split off an exponent, trim trailing zeros of the mantissa.
     std::string exponent;
     if (auto e = s.find('E'); e != std::string::npos) {
-        exponent = s.substr(e);
+        // "E+020" style from printf: keep the sign, drop leading zeros of the digits.
+        const char sign = s[e + 1];
+        const int power = std::atoi(s.c_str() + e + 2);
         s.erase(e);
-        // "E+016" style: keep sign, drop leading zeros of the exponent digits.
-        std::string digits = exponent.substr(2);
-        digits.erase(0, digits.find_first_not_of('0'));
-        if (digits.empty()) digits = "0";
-        exponent = exponent.substr(0, 2) + digits;
+        exponent.push_back('E');
+        exponent.push_back(sign);
+        exponent.append(std::to_string(power));
     }
     if (s.find('.') != std::string::npos) {
         s.erase(s.find_last_not_of('0') + 1);
@@ -57,7 +56,9 @@ std::string numberText(double value) {
     bool negative = !s.empty() && s[0] == '-';
     if (negative) s.erase(0, 1);
     if (s.size() > 1 && s[0] == '0' && s[1] == '.') s.erase(0, 1);
-    return (negative ? "-" : " ") + s + exponent;
+    std::string out(1, negative ? '-' : ' ');
+    out.append(s).append(exponent);
+    return out;
 }
 
 namespace {
@@ -163,13 +164,8 @@ double readNumber(std::string_view text) {
 }
 
 double roundHalfEven(double value) {
-    // nearbyint follows the current rounding mode; make sure it is to-nearest-even.
-    const int mode = std::fegetround();
-    if (mode == FE_TONEAREST) return std::nearbyint(value);
-    std::fesetround(FE_TONEAREST);
-    const double r = std::nearbyint(value);
-    std::fesetround(mode);
-    return r;
+    // The program never leaves the default to-nearest-even rounding mode, which nearbyint follows.
+    return std::nearbyint(value);
 }
 
 template <typename T> static std::optional<T> toWidth(double value) {

@@ -9,13 +9,13 @@ namespace {
 
 // Walks the 84 bytes field by field in stored order.
 class Writer {
-public:
+  public:
     explicit Writer(std::uint8_t* p) : p_(p) {}
     void i16(std::int16_t v) { le(static_cast<std::uint16_t>(v), 2); }
     void i32(std::int32_t v) { le(static_cast<std::uint32_t>(v), 4); }
     void f64(double v) { le(std::bit_cast<std::uint64_t>(v), 8); }
 
-private:
+  private:
     void le(std::uint64_t v, int n) {
         for (int i = 0; i < n; ++i)
             *p_++ = static_cast<std::uint8_t>(v >> (8 * i));
@@ -24,13 +24,13 @@ private:
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::uint8_t* p) : p_(p) {}
     std::int16_t i16() { return static_cast<std::int16_t>(static_cast<std::uint16_t>(le(2))); }
     std::int32_t i32() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(le(4))); }
     double f64() { return std::bit_cast<double>(le(8)); }
 
-private:
+  private:
     std::uint64_t le(int n) {
         std::uint64_t v = 0;
         for (int i = 0; i < n; ++i)

@@ -1,5 +1,8 @@
 #include "tools/replay.h"
 
+#include "devices/glove.h"
+#include "devices/joystick.h"
+#include "engine/texts.h"
 #include "storage/record_codec.h"
 
 #include <charconv>
@@ -101,6 +104,7 @@ private:
 
 struct Replay::State {
     ActionList& list;
+    std::ostream& out;
     ScriptedSender sender;
     TickPrinter printer;
     ActionRecord capture;
@@ -113,7 +117,7 @@ struct Replay::State {
     EngineIo io{list, capture, joystick, glove, expandedView, log, clock, sender};
     bool joystickListed = false;
 
-    State(ActionList& l, ShortMessageSender& s, std::ostream& out) : list(l), sender(s), printer(out) {
+    State(ActionList& l, ShortMessageSender& s, std::ostream& o) : list(l), out(o), sender(s), printer(o) {
         capture.povDirection = kPovCentred;
         log.setListener(&printer);
     }
@@ -126,19 +130,14 @@ struct Replay::State {
         const JoyInfoEx& r = joystick.joystickReading;
         capture.povDirection = static_cast<std::int32_t>(r.dwPOV);
         capture.buttonMask = static_cast<std::int32_t>(r.dwButtons);
-        std::int16_t mask = 0;
-        for (int k = 0; k < 6; ++k) {
-            const std::int64_t v = r.axis(k), c = joystick.calibrationCentre.axis(k),
-                               w = joystick.centreWidth;
-            if (v < c - w || v > c + w) mask = static_cast<std::int16_t>(mask | (1 << k));
-        }
-        capture.axisMask = mask;
+        capture.axisMask = offCentreMask(r, joystick.calibrationCentre, joystick.centreWidth);
     }
 
     void tick() {
         clock.advanceMs(1);
         ++printer.tick;
         pollJoystick();
+        if (glove.glovePresent != 0) deriveGloveGesture(glove, capture);
         engine.actions(io);
         log.clear(); // lines were printed as they came; keep the buffer small
     }
@@ -182,6 +181,10 @@ struct Replay::State {
                 glove.glovePose[k] = static_cast<float>(a.real(k + 6));
             glove.gloveButtons = {};
             glove.glovePresent = 1;
+        } else if (name == "describe") {
+            a.expect(0);
+            for (int i = 1; i <= list.actionCount; ++i)
+                out << i << ": " << describeAction(list[i]) << '\n';
         } else if (name == "fail") {
             a.expect(1);
             sender.failCode = a.integer<std::int16_t>(1);

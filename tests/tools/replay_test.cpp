@@ -82,8 +82,8 @@ const char* kRest = "joy 32768 32768 32768 32768 32768 32768 ";
 
 TEST_F(ReplayTest, PrintsEachMessageWithItsTick) {
     const Outcome r = replay(writeActions({noteOnButton(1, 60)}),
-                         std::string("centre 32768 32768 32768 32768 32768 32768\n") + kRest + "1 65535\n" +
-                             "tick 3  # press and hold\n" + kRest + "0 65535\n" + "tick\n");
+                             std::string("centre 32768 32768 32768 32768 32768 32768\n") + kRest +
+                                 "1 65535\n" + "tick 3  # press and hold\n" + kRest + "0 65535\n" + "tick\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
                      "4 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
@@ -91,8 +91,9 @@ TEST_F(ReplayTest, PrintsEachMessageWithItsTick) {
 }
 
 TEST_F(ReplayTest, FailChangesTheResultUntilReset) {
-    const Outcome r = replay(writeActions({noteOnButton(1, 60)}),
-                         std::string(kRest) + "1 65535\nfail 67\ntick\n" + kRest + "0 65535\nfail 0\ntick\n");
+    const Outcome r =
+        replay(writeActions({noteOnButton(1, 60)}),
+               std::string(kRest) + "1 65535\nfail 67\ntick\n" + kRest + "0 65535\nfail 0\ntick\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 67\n"
                      "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
@@ -129,7 +130,7 @@ TEST_F(ReplayTest, GloveDirectiveDrivesFingerActions) {
     finger.isGlove = 1;
     finger.fingerSelect = {1, 0, 0, 0, 0};
     const Outcome r = replay(writeActions({finger}), "finger 13\nglove 63 0 0 0 0 0 0 0 0 0 0\ntick\n"
-                                                 "glove 38 0 0 0 0 0 0 0 0 0 0\ntick\n");
+                                                     "glove 38 0 0 0 0 0 0 0 0 0 0\ntick\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Controller: 20  Data: 8328368 Result: 0\n"
                      "2 Value: 64 Channel: 0 Controller: 20  Data: 4199600 Result: 0\n");
@@ -155,4 +156,17 @@ TEST_F(ReplayTest, BadActionFilesAreRefused) {
     EXPECT_EQ(replay(dir / "missing.dat", "tick\n").status, 2);
     EXPECT_EQ(replay(writeActions(std::vector<ActionRecord>(1000, noteOnButton(1, 60))), "tick\n").status, 2);
     EXPECT_EQ(replay(writeActions({}), "tick\n").status, 0) << "an empty list is a list";
+}
+
+TEST_F(ReplayTest, DescribeListsEveryActionInOrder) {
+    ActionRecord cc = noteOnButton(0, 7);
+    cc.messageKind = kControllerChange;
+    cc.channel = 3;
+    cc.increment = -16;
+    cc.delay = 100;
+    cc.wrap = 1;
+    const Outcome r = replay(writeActions({noteOnButton(1, 60), cc}), "describe\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1: Button:  1  Note On:  0 Controller:  60 Low:  0 High:  127 \n"
+                     "2:  Channel:  3 Controller:  7 Inc: -16 Low:  0 High:  127 Delay:  100ms Wrap On \n");
 }

@@ -1,0 +1,93 @@
+#pragma once
+// The texts that name inputs and actions: the live input boxes of the main window and the one-line
+// description of each action in the action list box. The widgets are reached through two small
+// views, so the desktop program only implements them and the texts are tested without a window.
+#include "engine/action_record.h"
+#include "engine/input_state.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantaro {
+
+// Which glove fingers are bent (Index, Middle, Ring, Pinky, Thumb; non-zero = bent) and which hand
+// axes moved (X, Y, Z, Yaw, Pitch, Roll; non-zero = moved, the sign is the direction).
+struct GloveSelection {
+    std::array<std::uint8_t, 5> fingers{};
+    std::array<float, 6> hand{};
+};
+
+// " 1, 3" for buttons 1 and 3; button 32 is never shown.
+std::string buttonStr(std::int32_t buttons);
+// "x,z" for X and Z.
+std::string axisStr(std::int16_t axis);
+// "Up", "Up-Right", ... for the eight standard directions; empty for anything else.
+std::string povStr(std::int32_t pov);
+std::string handStr(const GloveSelection& selection);
+std::string fingerStr(const GloveSelection& selection);
+
+// The action's line in the action list box.
+std::string describeAction(const ActionRecord& record);
+
+// The action list box.
+class ActionListView {
+  public:
+    virtual ~ActionListView() = default;
+    // Width of the line in the list's font, in pixels (may be fractional).
+    virtual double lineWidth(std::string_view line) = 0;
+    virtual void setHorizontalExtent(std::int32_t pixels) = 0;
+    virtual void addLine(std::string_view line) = 0;
+    virtual void clear() = 0;
+};
+
+// The one way a line is added to the action list box. listExtentWidth is the widest line added so
+// far (it only grows, also across clears); the list scrolls sideways to it plus 25 pixels.
+void appendActionLine(ActionListView& list, std::int32_t& listExtentWidth, const ActionRecord& record);
+
+// The live input boxes and the glove value labels of the main window.
+enum class LiveText { Button, Axis, Pov, Hand, Fingers }; // Text1, Text2, Text7, Text11, Text12
+
+class StatusView {
+  public:
+    virtual ~StatusView() = default;
+    virtual void setLiveText(LiveText box, std::string_view text) = 0;
+    // element 14..18 finger bends, 19..21 glove buttons, 22..27 hand values
+    virtual void setValueLabel(int element, std::string_view text) = 0;
+};
+
+inline constexpr int kFirstValueLabel = 14;
+inline constexpr int kLastValueLabel = 27;
+
+// What the status widgets show now, so that a widget is written only when its text changes. Starts
+// with every text unknown: the first refresh writes each widget it covers once. The boxes must be
+// read-only for the user, since an unchanged text is not written again.
+class ShownTexts {
+  public:
+    static constexpr std::size_t kCapacity = 128; // longest: all 31 buttons, 114 characters
+
+    struct Slot {
+        std::array<char, kCapacity> text{};
+        std::size_t length = 0;
+        bool known = false;
+    };
+
+    // Forget what is shown, e.g. after the widgets were made anew.
+    void forget() { *this = ShownTexts(); }
+
+    Slot& box(LiveText which) { return boxes_[static_cast<std::size_t>(which)]; }
+    Slot& label(int element) { return labels_[static_cast<std::size_t>(element - kFirstValueLabel)]; }
+
+  private:
+    std::array<Slot, 5> boxes_{};
+    std::array<Slot, kLastValueLabel - kFirstValueLabel + 1> labels_{};
+};
+
+// Refreshes the live texts at the end of a tick: the joystick boxes when a joystick is listed
+// (from the capture record's axisMask, buttonMask and povDirection), the glove boxes when the glove
+// is present, and the glove value labels too in the expanded view. Allocates nothing.
+void updateStatus(StatusView& view, ShownTexts& shown, const ActionRecord& captureRecord, bool joystickListed,
+                  const GloveState& glove, bool expandedView);
+
+} // namespace vantaro

@@ -1,0 +1,160 @@
+#include "storage/ini_text.h"
+
+namespace vantaro {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+enum class LineKind { Other, Section, Key };
+
+struct Line {
+    std::size_t begin = 0; // offset of the line in the text
+    std::size_t end = 0;   // offset after its content, before the line break
+    std::size_t next = 0;  // offset of the following line
+    LineKind kind = LineKind::Other;
+    std::string_view name;  // section or key name, trimmed
+    std::string_view value; // raw text after "=" of a key line
+};
+
+Line parseLine(std::string_view text, std::size_t begin) {
+    Line line;
+    line.begin = begin;
+    std::size_t nl = text.find('\n', begin);
+    line.next = nl == std::string_view::npos ? text.size() : nl + 1;
+    line.end = nl == std::string_view::npos ? text.size() : nl;
+    if (line.end > begin && text[line.end - 1] == '\r') --line.end;
+    const std::string_view content = trim(text.substr(begin, line.end - begin));
+    if (content.empty() || content.front() == ';') return line;
+    if (content.front() == '[') {
+        std::string_view inner = content.substr(1);
+        inner = inner.substr(0, inner.find(']'));
+        line.kind = LineKind::Section;
+        line.name = trim(inner);
+        return line;
+    }
+    line.kind = LineKind::Key;
+    const std::size_t eq = content.find('=');
+    if (eq == std::string_view::npos) {
+        line.name = content; // a bare name: a key without a value
+    } else {
+        line.name = trim(content.substr(0, eq));
+        line.value = content.substr(eq + 1);
+    }
+    return line;
+}
+
+// Where a key stands, or would go, in the text.
+struct Place {
+    bool sectionFound = false;
+    bool keyFound = false;
+    Line keyLine;
+    Line lastOfSection; // the section line or its last key line
+};
+
+Place locate(std::string_view text, std::string_view section, std::string_view key) {
+    Place place;
+    bool inSection = false;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Line line = parseLine(text, pos);
+        pos = line.next;
+        if (line.kind == LineKind::Section) {
+            if (inSection) break; // only the first section of that name counts
+            if (sameName(line.name, section)) {
+                inSection = true;
+                place.sectionFound = true;
+                place.lastOfSection = line;
+            }
+        } else if (inSection && line.kind == LineKind::Key) {
+            place.lastOfSection = line;
+            if (sameName(line.name, key)) {
+                place.keyFound = true;
+                place.keyLine = line;
+                break;
+            }
+        }
+    }
+    return place;
+}
+
+bool storable(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool validName(std::string_view s) {
+    return !s.empty() && storable(s) && trim(s) == s;
+}
+
+std::string_view lineBreakOf(std::string_view text) {
+    const std::size_t nl = text.find('\n');
+    return nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
+}
+
+} // namespace
+
+std::string iniRead(std::string_view text, std::string_view section, std::string_view key) {
+    const Place place = locate(text, section, key);
+    if (!place.keyFound) return {};
+    std::string_view value = trim(place.keyLine.value);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value.substr(0, kMaxSettingChars));
+}
+
+std::optional<std::string> iniWrite(std::string_view text, std::string_view section, std::string_view key,
+                                    std::string_view value) {
+    if (!validName(section) || section.find(']') != std::string_view::npos) return std::nullopt;
+    if (!validName(key) || key.find('=') != std::string_view::npos || key.front() == '[' ||
+        key.front() == ';')
+        return std::nullopt;
+    if (!storable(value)) return std::nullopt;
+
+    const std::string_view eol = lineBreakOf(text);
+    const Place place = locate(text, section, key);
+    std::string out;
+    out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+
+    if (place.keyFound) {
+        // Keep the key as the file spells it; only its value changes.
+        out.append(text.substr(0, place.keyLine.begin));
+        out.append(place.keyLine.name).append("=").append(value);
+        out.append(text.substr(place.keyLine.end));
+        return out;
+    }
+    if (place.sectionFound) {
+        const Line& last = place.lastOfSection;
+        out.append(text.substr(0, last.next));
+        if (text[last.next - 1] != '\n') out.append(eol); // the line ended the text without a break
+        out.append(key).append("=").append(value).append(eol);
+        out.append(text.substr(last.next));
+        return out;
+    }
+    out.append(text);
+    if (!text.empty() && text.back() != '\n') out.append(eol);
+    out.append("[").append(section).append("]").append(eol);
+    out.append(key).append("=").append(value).append(eol);
+    return out;
+}
+
+} // namespace vantaro

@@ -1,0 +1,430 @@
+#include "storage/action_file.h"
+#include "storage/record_codec.h"
+#include "storage/settings.h"
+#include "storage/settings_keys.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+
+using namespace vantaro;
+using vantaro::test::fileBytes;
+using vantaro::test::putBytes;
+using vantaro::test::TempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScriptedUi : public UiPort {
+  public:
+    std::deque<bool> answers;
+    std::vector<std::string> questions;
+    std::vector<std::string> messages;
+    int endCalls = 0;
+    std::function<void()> whileAsking; // runs while the question is open, like a timer tick
+
+    bool askYesNo(const std::string& text) override {
+        questions.push_back(text);
+        if (whileAsking) whileAsking();
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    MidiErrorChoice showMidiError(const std::string& text) override {
+        ADD_FAILURE() << "unexpected MIDI error window: " << text;
+        return MidiErrorChoice::Okay;
+    }
+    void endProgram() override { ++endCalls; }
+};
+
+class ListBox : public ActionListView {
+  public:
+    std::vector<std::string> lines;
+    double lineWidth(std::string_view line) override { return 7.0 * static_cast<double>(line.size()); }
+    void setHorizontalExtent(std::int32_t) override {}
+    void addLine(std::string_view line) override { lines.emplace_back(line); }
+    void clear() override { lines.clear(); }
+};
+
+// The main window's side of the action file: list, list box and the UI double.
+struct Program {
+    TempFolder folder;
+    std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
+    ListBox listBox;
+    std::int32_t extent = 0;
+    ScriptedUi ui;
+    ActionFileContext ctx{*list, listBox, extent, ui, folder.path()};
+
+    fs::path dat() const { return actionFilePathIn(folder.path()); }
+    fs::path ini() const { return settingsPathIn(folder.path()); }
+};
+
+ActionRecord makeAction(int seed) {
+    ActionRecord r;
+    r.buttonMask = 1 << (seed % 31);
+    r.povDirection = kPovCentred;
+    r.channel = static_cast<std::int16_t>(seed % 16);
+    r.dataNumber = static_cast<std::int16_t>(seed % 128);
+    r.high = 127;
+    r.recordVersion = kRecordVersion;
+    return r;
+}
+
+void fill(ActionList& list, int count) {
+    for (int n = 1; n <= count; ++n)
+        list[n] = makeAction(n);
+    list.actionCount = static_cast<std::int16_t>(count);
+}
+
+std::string fileOf(int count) {
+    auto list = std::make_unique<ActionList>();
+    fill(*list, count);
+    return encodeActions(*list);
+}
+
+void putLE(std::string& b, std::size_t offset, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        b[offset + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+bool sameBits(const ActionRecord& a, const ActionRecord& b) {
+    ActionRecord x = a, y = b;
+    const bool doubles =
+        std::bit_cast<std::uint64_t>(a.increment) == std::bit_cast<std::uint64_t>(b.increment) &&
+        std::bit_cast<std::uint64_t>(a.currentValue) == std::bit_cast<std::uint64_t>(b.currentValue);
+    x.increment = y.increment = 0;
+    x.currentValue = y.currentValue = 0;
+    return doubles && x == y;
+}
+
+} // namespace
+
+TEST(ActionFile, EveryFieldIsStoredAtItsOffsetAndReadBackBitForBit) {
+    Program p;
+    ActionRecord r;
+    r.axisMask = -2;
+    r.buttonMask = static_cast<std::int32_t>(0x80000003u);
+    r.channel = 15;
+    r.dataNumber = 127;
+    r.increment = 0.01;
+    r.currentValue = std::bit_cast<double>(0x7FF8000000000123ull); // a NaN with a payload
+    r.lastButtonState = 0x01020304;
+    r.reservedA = 0x1122;
+    r.povDirection = 31500;
+    r.wrap = 1;
+    r.low = 3;
+    r.high = 120;
+    r.delay = 10000;
+    r.reservedB = -7;
+    r.reservedC = -100000;
+    r.toggle = 2;
+    r.reservedD = 0x3344;
+    r.reservedE = 0x5566;
+    r.recordVersion = 3;
+    r.fingerSelect = {1, 2, 3, 4, 5};
+    r.isGlove = 1;
+    r.handAxisSelect = {-1, 0, 1, -32768, 32767, 6};
+    r.messageKind = kNoteOff;
+    (*p.list)[1] = makeAction(1);
+    (*p.list)[2] = r;
+    p.list->actionCount = 2;
+
+    ASSERT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    const std::string bytes = fileBytes(p.dat());
+    ASSERT_EQ(bytes.size(), 168u);
+
+    std::string expected(84, '\0');
+    putLE(expected, 0, 0xFFFE, 2);
+    putLE(expected, 2, 0x80000003u, 4);
+    putLE(expected, 6, 15, 2);
+    putLE(expected, 8, 127, 2);
+    putLE(expected, 10, std::bit_cast<std::uint64_t>(0.01), 8);
+    putLE(expected, 18, 0x7FF8000000000123ull, 8);
+    putLE(expected, 26, 0x01020304, 4);
+    putLE(expected, 30, 0x1122, 2);
+    putLE(expected, 32, 31500, 4);
+    putLE(expected, 36, 1, 2);
+    putLE(expected, 38, 3, 2);
+    putLE(expected, 40, 120, 2);
+    putLE(expected, 42, 10000, 2);
+    putLE(expected, 44, 0xFFF9, 2);
+    putLE(expected, 46, static_cast<std::uint32_t>(-100000), 4);
+    putLE(expected, 50, 2, 2);
+    putLE(expected, 52, 0x3344, 2);
+    putLE(expected, 54, 0x5566, 2);
+    putLE(expected, 56, 3, 2);
+    for (int k = 0; k < 5; ++k)
+        putLE(expected, 58 + 2 * static_cast<std::size_t>(k), static_cast<std::uint64_t>(k + 1), 2);
+    putLE(expected, 68, 1, 2);
+    const std::uint16_t hand[6] = {0xFFFF, 0, 1, 0x8000, 0x7FFF, 6};
+    for (int k = 0; k < 6; ++k)
+        putLE(expected, 70 + 2 * static_cast<std::size_t>(k), hand[k], 2);
+    putLE(expected, 82, 2, 2);
+    EXPECT_EQ(bytes.substr(84), expected);
+    EXPECT_EQ(fileBytes(p.ini()), "[General]\nSize= 2\n");
+
+    Program q;
+    fs::copy_file(p.dat(), q.dat());
+    const LoadResult loaded = loadconfig(q.dat(), q.ctx);
+    EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(loaded.showExport);
+    ASSERT_EQ(q.list->actionCount, 2);
+    EXPECT_TRUE(sameBits((*q.list)[1], (*p.list)[1]));
+    EXPECT_TRUE(sameBits((*q.list)[2], r));
+    EXPECT_EQ(q.listBox.lines, (std::vector<std::string>{describeAction((*p.list)[1]), describeAction(r)}));
+    EXPECT_EQ(q.extent, static_cast<std::int32_t>(7 * describeAction(r).size()));
+    EXPECT_TRUE(q.ui.questions.empty());
+    EXPECT_TRUE(q.ui.messages.empty());
+}
+
+TEST(ActionFile, SaveWritesExactlyTheListAndTheSizeKey) {
+    Program p;
+    putBytes(p.dat(), fileOf(5));
+    fill(*p.list, 2);
+    ASSERT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(2)); // the longer old file is gone entirely
+
+    p.list->actionCount = 0;
+    const SaveResult empty = saveconfig(p.dat(), p.ctx);
+    EXPECT_EQ(empty.status, SaveResult::Saved);
+    EXPECT_TRUE(empty.sizeWritten);
+    EXPECT_EQ(fs::file_size(p.dat()), 0u);
+    EXPECT_EQ(readSetting(p.ini(), "General", "Size"), "0");
+    EXPECT_EQ(fileBytes(p.ini()), "[General]\nSize= 0\n");
+}
+
+TEST(ActionFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
+    Program p;
+    fill(*p.list, 3);
+    const SaveResult noFolder = saveconfig(p.folder / "missing" / "x.dat", p.ctx);
+    EXPECT_EQ(noFolder.status, SaveResult::Failed);
+    EXPECT_FALSE(noFolder.sizeWritten);
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_NE(p.ui.messages[0].find("x.dat"), std::string::npos);
+    EXPECT_FALSE(fs::exists(p.ini())); // "Size" only follows a save that succeeded
+
+    putBytes(p.dat(), fileOf(1));
+    fs::permissions(p.dat(), fs::perms::owner_read);
+    EXPECT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Failed);
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(1));
+    EXPECT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_EQ(p.list->actionCount, 3);
+    EXPECT_EQ(vantaro::test::entryCount(p.folder.path()), 1); // no temporary file left
+}
+
+TEST(ActionFile, MissingOrEmptyFileReadsAsAnEmptyListWithoutAQuestion) {
+    Program p;
+    fill(*p.list, 2);
+    p.listBox.lines = {"old"};
+    const LoadResult r = loadconfig(p.dat(), p.ctx);
+    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
+    EXPECT_FALSE(r.showExport);
+    EXPECT_EQ(p.list->actionCount, 0);
+    EXPECT_TRUE(p.listBox.lines.empty());
+    ASSERT_TRUE(fs::exists(p.dat())); // created empty
+    EXPECT_EQ(fs::file_size(p.dat()), 0u);
+
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded); // now zero-length
+    EXPECT_TRUE(p.ui.questions.empty());
+    EXPECT_TRUE(p.ui.messages.empty());
+}
+
+TEST(ActionFile, TheCountFollowsTheLengthWithTiesToEven) {
+    EXPECT_EQ(recordCountForLength(84 * 3 + 41), 3u);
+    EXPECT_EQ(recordCountForLength(84 * 3 + 43), 4u);
+    EXPECT_EQ(recordCountForLength(84 * 2 + 42), 2u);
+    EXPECT_EQ(recordCountForLength(84 * 3 + 42), 4u);
+    EXPECT_EQ(recordCountForLength(126), 2u);
+    EXPECT_EQ(recordCountForLength(210), 2u);
+    EXPECT_EQ(recordCountForLength(41), 0u);
+
+    Program p;
+    putBytes(p.dat(), fileOf(3) + std::string(41, '\x7f')); // the stray bytes round away
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(p.list->actionCount, 3);
+
+    // A short last record whose version is present reads with its missing bytes as zero.
+    auto four = std::make_unique<ActionList>();
+    fill(*four, 4);
+    ActionRecord& glove = (*four)[4];
+    glove.fingerSelect = {1, 1, 1, 1, 1};
+    glove.handAxisSelect = {1, 0, 0, 0, 0, -1};
+    glove.messageKind = kNoteOff;
+    putBytes(p.dat(), encodeActions(*four).substr(0, 84 * 3 + 58));
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    ASSERT_EQ(p.list->actionCount, 4);
+    const ActionRecord fourth = makeAction(4); // the glove fields and the kind were cut off
+    EXPECT_EQ((*p.list)[4], fourth);
+    EXPECT_TRUE(p.ui.questions.empty());
+
+    // One that ends before its version fails it.
+    p.ui.answers = {true};
+    putBytes(p.dat(), fileOf(3) + std::string(43, '\0'));
+    loadconfig(p.dat(), p.ctx);
+    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
+}
+
+TEST(ActionFile, AThousandRecordsReadAndOneMoreIsAFailure) {
+    Program p;
+    putBytes(p.dat(), fileOf(1000));
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(p.list->actionCount, 1000);
+    EXPECT_EQ(p.listBox.lines.size(), 1000u);
+
+    putBytes(p.dat(), fileOf(1000) + fileOf(1));
+    p.ui.answers = {false};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
+    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(p.list->actionCount, 1000); // untouched
+    EXPECT_EQ(fs::file_size(p.dat()), 1001u * 84);
+
+    // A huge file is refused by its length alone.
+    fs::resize_file(p.dat(), std::uint64_t{1} << 36);
+    p.ui.answers = {false};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
+}
+
+TEST(ActionFile, ABadProgramFileAsksAndYesStartsEmpty) {
+    Program p;
+    fill(*p.list, 2);
+    p.listBox.lines = {"a", "b"};
+    std::string bad = fileOf(1000);
+    bad[999 * 84 + 56] = 4; // version of record 1000
+    putBytes(p.dat(), bad);
+
+    // A tick while the question is open sees the old list whole.
+    int seenCount = -1;
+    std::size_t seenLines = 0;
+    p.ui.whileAsking = [&] {
+        seenCount = p.list->actionCount;
+        seenLines = p.listBox.lines.size();
+    };
+    p.ui.answers = {true};
+    const LoadResult r = loadconfig(p.dat(), p.ctx);
+    EXPECT_EQ(seenCount, 2);
+    EXPECT_EQ(seenLines, 2u);
+    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
+    EXPECT_EQ(p.list->actionCount, 0);
+    EXPECT_TRUE(p.listBox.lines.empty());
+    ASSERT_TRUE(fs::exists(p.dat()));
+    EXPECT_EQ(fs::file_size(p.dat()), 0u);
+    EXPECT_EQ(p.ui.endCalls, 0);
+    EXPECT_TRUE(p.ui.messages.empty());
+}
+
+TEST(ActionFile, ABadProgramFileAndNoEndsTheProgramTouchingNothing) {
+    Program p;
+    fill(*p.list, 1);
+    std::string bad = fileOf(2);
+    bad[84 + 56] = 0;
+    putBytes(p.dat(), bad);
+    p.ui.answers = {false};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
+    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(fileBytes(p.dat()), bad);
+    EXPECT_EQ(p.list->actionCount, 1);
+}
+
+TEST(ActionFile, AProgramFileThatIsNoFileEndsWithNotFound) {
+    Program p;
+    fs::create_directory(p.dat()); // cannot be read, and is no normal file
+    p.ui.answers = {true};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
+    EXPECT_EQ(p.ui.messages,
+              std::vector<std::string>{(p.folder.path() / "jmconfig.dat").string() + " not found"});
+    EXPECT_EQ(p.ui.messages[0].substr(p.folder.path().string().size()), "/jmconfig.dat not found");
+    EXPECT_EQ(p.ui.endCalls, 1);
+}
+
+TEST(ActionFile, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
+    Program p;
+    putBytes(p.dat(), fileOf(2));
+    fill(*p.list, 7);
+    (*p.list)[3].increment = 0.01;
+    const fs::path chosen = p.folder / "set.dat";
+    EXPECT_EQ(exportConfig(chosen, p.ctx).status, SaveResult::Saved);
+    EXPECT_EQ(exportConfig("", p.ctx).status, SaveResult::Cancelled);
+
+    Program q;
+    q.listBox.lines = {"old"};
+    const LoadResult r = importConfig(chosen, q.ctx);
+    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(r.showExport);
+    ASSERT_EQ(q.list->actionCount, 7);
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_EQ((*q.list)[n], (*p.list)[n]) << n;
+    EXPECT_EQ(q.listBox.lines.size(), 7u);
+    EXPECT_FALSE(fs::exists(q.dat())); // an import alone does not write the program file
+
+    // Importing the program folder's own file directly works the same way.
+    EXPECT_EQ(importConfig(p.dat(), q.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(q.list->actionCount, 2);
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(2));
+    EXPECT_EQ(importConfig("", q.ctx).outcome, LoadOutcome::Cancelled);
+}
+
+TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
+    Program p;
+    fill(*p.list, 3);
+    p.listBox.lines = {"a", "b", "c"};
+    putBytes(p.dat(), fileOf(3));
+    const fs::path chosen = p.folder / "broken.dat";
+    std::string bad = fileOf(2);
+    bad[56] = 9;
+    putBytes(chosen, bad);
+
+    p.ui.answers = {true};
+    EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::NotRead);
+    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
+    ASSERT_EQ(p.ui.messages.size(), 1u);
+    EXPECT_NE(p.ui.messages[0].find("broken.dat could not be read"), std::string::npos);
+    EXPECT_EQ(p.list->actionCount, 3);
+    EXPECT_EQ((*p.list)[2], makeAction(2));
+    EXPECT_EQ(p.listBox.lines, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
+    EXPECT_EQ(fileBytes(chosen), bad);
+    EXPECT_EQ(p.ui.endCalls, 0);
+
+    // A chosen file that does not exist is not created and counts as unreadable.
+    p.ui.answers = {true};
+    EXPECT_EQ(importConfig(p.folder / "nothing.dat", p.ctx).outcome, LoadOutcome::NotRead);
+    EXPECT_FALSE(fs::exists(p.folder / "nothing.dat"));
+
+    // loadconfig on another file than the program's own takes the same care.
+    p.ui.answers = {true};
+    EXPECT_EQ(loadconfig(chosen, p.ctx).outcome, LoadOutcome::NotRead);
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
+
+    p.ui.answers = {false};
+    EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::Ended);
+    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
+}
+
+TEST(ActionFile, FileNamePartAndFileExists) {
+    EXPECT_EQ(fileNamePart("/music/sets/live.dat"), "live.dat");
+    EXPECT_EQ(fileNamePart("live.dat"), "live.dat");
+    EXPECT_EQ(fileNamePart("/music/"), "");
+    EXPECT_EQ(fileNamePart(""), "");
+
+    TempFolder dir;
+    putBytes(dir / "live.dat", "x");
+    putBytes(dir / ".hidden.dat", "x");
+    fs::create_directory(dir / "folder.dat");
+    EXPECT_TRUE(fileExists(dir / "live.dat"));
+    EXPECT_FALSE(fileExists(dir / "gone.dat"));
+    EXPECT_FALSE(fileExists(dir / ".hidden.dat"));
+    EXPECT_FALSE(fileExists(dir / "folder.dat"));
+    EXPECT_FALSE(fileExists(""));
+}
