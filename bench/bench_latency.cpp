@@ -12,15 +12,33 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
 
 using namespace vantaro;
 using Clock_ = std::chrono::steady_clock;
+
+// Heap allocations made through C++, counted so the idle run can show the tick makes none.
+namespace {
+std::atomic<std::size_t> allocations{0};
+}
+[[gnu::noinline]] void* operator new(std::size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -224,7 +242,9 @@ void BM_IdleCpuWith999Actions(benchmark::State& bs) {
         });
         const double cpu0 = cpuSeconds();
         const auto wall0 = Clock_::now();
+        const std::size_t allocations0 = allocations.load();
         rig.runTicks(stop, ticks);
+        const std::size_t allocated = allocations.load() - allocations0;
         const double wall = std::chrono::duration<double>(Clock_::now() - wall0).count();
         const double cpu = cpuSeconds() - cpu0;
         stopper.join();
@@ -233,6 +253,7 @@ void BM_IdleCpuWith999Actions(benchmark::State& bs) {
         bs.counters["cpu_percent"] = 100.0 * cpu / wall;
         bs.counters["timer_create_us"] = timerNs / 1000.0;
         bs.counters["timer_share_percent"] = 100.0 * timerNs * 1e-9 * static_cast<double>(ticks) / wall;
+        bs.counters["allocations"] = static_cast<double>(allocated);
         bs.counters["sent_while_idle"] = static_cast<double>(rig.program->sender.count.load());
     }
 }
