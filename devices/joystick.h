@@ -16,7 +16,7 @@ namespace vantaro {
 enum class RawLabels { Label1, Label3 };
 
 class JoystickView {
-  public:
+public:
     virtual ~JoystickView() = default;
     // Appends a product name to the joystick list (Combo2).
     virtual void addJoystickEntry(std::string_view productName) = 0;
@@ -29,7 +29,7 @@ class JoystickView {
 };
 
 class Joystick {
-  public:
+public:
     static constexpr int kListSize = 101;
 
     Joystick(JoystickApi& api, JoystickView& view, std::filesystem::path settingsPath);
@@ -62,7 +62,7 @@ class Joystick {
     std::int32_t joystickId() const { return joystickId_; }
     const std::array<std::int16_t, kListSize>& joystickIds() const { return joystickIds_; }
 
-  private:
+private:
     void showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value);
 
     JoystickApi& api_;

@@ -45,7 +45,7 @@ struct JoyInfo {
 };
 
 class JoystickApi {
-  public:
+public:
     using Result = std::uint32_t;
 
     // Result codes, with the platform's names and numbers.

@@ -12,7 +12,7 @@ struct _SDL_Joystick;
 namespace vantaro {
 
 class SdlJoystickApi final : public JoystickApi {
-  public:
+public:
     // Device ids offered, as many as the platform's driver offers.
     static constexpr std::uint32_t kDeviceIds = 16;
 
@@ -30,7 +30,7 @@ class SdlJoystickApi final : public JoystickApi {
     Result joyGetPosEx(std::uint32_t id, JoyInfoEx* info) override;
     Result joyGetPos(std::uint32_t id, JoyInfo* info) override;
 
-  private:
+private:
     struct Slot {
         _SDL_Joystick* joystick = nullptr;
         std::int32_t instance = -1;

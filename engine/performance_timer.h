@@ -7,7 +7,7 @@ namespace vantaro {
 
 // Where the counts come from. The default is the monotonic clock in nanoseconds.
 class PerformanceCounter {
-  public:
+public:
     virtual ~PerformanceCounter() = default;
     // Counts per second; false when there is no high-resolution counter.
     virtual bool frequency(std::int64_t& countsPerSecond) const = 0;
@@ -15,7 +15,7 @@ class PerformanceCounter {
 };
 
 class SteadyPerformanceCounter final : public PerformanceCounter {
-  public:
+public:
     bool frequency(std::int64_t& countsPerSecond) const override;
     bool read(std::int64_t& count) const override;
 };
@@ -23,7 +23,7 @@ class SteadyPerformanceCounter final : public PerformanceCounter {
 const PerformanceCounter& steadyPerformanceCounter();
 
 class PerformanceTimer {
-  public:
+public:
     static constexpr int kOverheadPairs = 1000;
 
     explicit PerformanceTimer(const PerformanceCounter& counter = steadyPerformanceCounter());
@@ -38,7 +38,7 @@ class PerformanceTimer {
     std::int64_t frequency() const { return frequency_; }
     std::int64_t overhead() const { return overhead_; }
 
-  private:
+private:
     const PerformanceCounter& counter_;
     std::int64_t frequency_ = 0;
     std::int64_t startCount_ = 0;

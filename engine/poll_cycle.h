@@ -12,7 +12,7 @@ namespace vantaro {
 
 // The work of a tick, in the order the tick runs it.
 class TickSteps {
-  public:
+public:
     virtual ~TickSteps() = default;
     virtual void readJoystick() = 0;
     virtual void doP5() = 0; // only while a glove is present
@@ -22,13 +22,13 @@ class TickSteps {
 
 // Label12 of the main window.
 class LagView {
-  public:
+public:
     virtual ~LagView() = default;
     virtual void setLagCaption(std::string_view caption) = 0;
 };
 
 class PollCycle {
-  public:
+public:
     PollCycle(TickSteps& steps, LagView& view, Clock& clock, const GloveState& glove,
               const PerformanceCounter& counter = steadyPerformanceCounter());
 
@@ -41,7 +41,7 @@ class PollCycle {
     double lastShownLag() const { return lastShownLag_; }
     double lastLagShowTime() const { return lastLagShowTime_; }
 
-  private:
+private:
     void showLag(double lagMicroseconds);
 
     TickSteps& steps_;

@@ -40,7 +40,7 @@ struct RecordingView final : JoystickView {
 };
 
 class JoystickTest : public ::testing::Test {
-  protected:
+protected:
     JoystickTest() {
         vantaro::test::quietSdlHints();
         api = std::make_unique<SdlJoystickApi>();

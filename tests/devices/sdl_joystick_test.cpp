@@ -15,7 +15,7 @@ using vantaro::test::VirtualStick;
 namespace {
 
 class SdlJoystickApiTest : public ::testing::Test {
-  protected:
+protected:
     SdlJoystickApiTest() {
         vantaro::test::quietSdlHints();
         api = std::make_unique<SdlJoystickApi>();

@@ -17,7 +17,7 @@ inline void quietSdlHints() {
 }
 
 class VirtualStick {
-  public:
+public:
     explicit VirtualStick(const std::string& name, int axes = 6, int buttons = 32, int hats = 1)
         : name_(name) {
         SDL_VirtualJoystickDesc desc{};
@@ -54,7 +54,7 @@ class VirtualStick {
         }
     }
 
-  private:
+private:
     std::string name_;
     SDL_Joystick* handle_ = nullptr;
     SDL_JoystickID instance_ = -1;

@@ -98,7 +98,7 @@ TEST(PerformanceTimer, TheSteadyClockCountsNanoseconds) {
 }
 
 class PollCycleTest : public ::testing::Test {
-  protected:
+protected:
     PollCycleTest() { steps.counter = &counter; }
     bool tickTaking(double microseconds) {
         steps.workNs = static_cast<std::int64_t>(microseconds * 1000);
