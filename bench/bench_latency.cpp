@@ -1,0 +1,264 @@
+// Input-to-send latency and idle CPU use of the 1 ms tick, with a real SDL virtual stick,
+// the joystick poll and the action engine.
+#include "devices/joystick.h"
+#include "devices/sdl_joystick.h"
+#include "engine/action_engine.h"
+#include "engine/performance_timer.h"
+#include "engine/poll_cycle.h"
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace vantaro;
+using Clock_ = std::chrono::steady_clock;
+
+// Heap allocations made through C++, counted so the idle run can show the tick makes none.
+namespace {
+std::atomic<std::size_t> allocations{0};
+}
+[[gnu::noinline]] void* operator new(std::size_t n) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+struct NoView final : JoystickView, LagView {
+    void addJoystickEntry(std::string_view) override {}
+    void showSelectedEntry(int) override {}
+    void hideCalibrationPrompt() override {}
+    void hideCalibrateButton() override {}
+    void setRawLabel(RawLabels, int, std::string_view) override {}
+    void setLagCaption(std::string_view) override {}
+};
+
+// Notes the moment each send returns; room for every change is reserved up front.
+struct TimedSender final : ShortMessageSender {
+    std::int16_t sendShortMessage(std::uint32_t) override {
+        const auto n = count.load(std::memory_order_relaxed);
+        if (n < returned.size()) returned[n] = Clock_::now();
+        count.store(n + 1, std::memory_order_release);
+        return 0;
+    }
+    std::vector<Clock_::time_point> returned;
+    std::atomic<std::size_t> count{0};
+};
+
+// The pieces the main window's tick wires together.
+struct Program final : TickSteps {
+    explicit Program(const std::filesystem::path& ini) : joystick(api, view, ini) {}
+    void readJoystick() override { joystick.readJoystick(state, capture, expandedView != 0); }
+    void doP5() override {}
+    void actions() override { engine.actions(io); }
+    void updateStatus() override {}
+
+    SdlJoystickApi api;
+    NoView view;
+    Joystick joystick;
+    std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
+    ActionRecord capture;
+    JoystickState state;
+    GloveState glove;
+    std::int16_t expandedView = 1;
+    MessageLog log;
+    SteadyClock clock;
+    TimedSender sender;
+    ActionEngine engine;
+    EngineIo io{*list, capture, state, glove, expandedView, log, clock, sender};
+    PollCycle cycle{*this, view, clock, glove};
+};
+
+// 999 actions: button 1 plays a note; the rest wait on other buttons, the hat and the axes.
+void loadActions(ActionList& list) {
+    for (int i = 1; i <= kMaxActions; ++i) {
+        ActionRecord a;
+        a.povDirection = kPovCentred;
+        a.high = 127;
+        a.channel = static_cast<std::int16_t>(i % 16);
+        a.dataNumber = static_cast<std::int16_t>(i % 128);
+        switch (i % 3) {
+        case 0:
+            a.buttonMask = 1 << (1 + i % 31);
+            break;
+        case 1:
+            a.axisMask = static_cast<std::int16_t>(1 << (i % 6));
+            break;
+        default:
+            a.povDirection = 4500 * (i % 8);
+            break;
+        }
+        a.messageKind = kControllerChange;
+        list[i] = a;
+    }
+    ActionRecord& note = list[1];
+    note = ActionRecord{};
+    note.buttonMask = 1;
+    note.povDirection = kPovCentred;
+    note.messageKind = kNoteOn;
+    note.dataNumber = 60;
+    note.high = 127;
+    list.actionCount = kMaxActions;
+}
+
+struct Rig {
+    Rig() : ini(std::filesystem::temp_directory_path() / "vantaro-bench.ini") {
+        SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
+        program = std::make_unique<Program>(ini);
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+        desc.naxes = 6;
+        desc.nbuttons = 32;
+        desc.nhats = 1;
+        desc.name = "Bench stick";
+        stick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+        program->joystick.listJoysticks();
+        program->joystick.selectJoystick(0);
+        loadActions(*program->list);
+        // The resting stick is the centre, as after a calibration.
+        program->cycle.tick();
+        program->state.calibrationCentre = program->state.joystickReading;
+        program->state.centreWidth = 7000;
+        program->cycle.tick();
+        program->sender.count = 0; // the first tick, before the centres were set, sent the axes
+    }
+    ~Rig() {
+        SDL_JoystickClose(stick);
+        program.reset();
+        std::filesystem::remove(ini);
+    }
+
+    // The 1 ms timer: ticks on the millisecond until stop is set. A late tick is not made up.
+    void runTicks(const std::atomic<bool>& stop, std::size_t& ticks) {
+        auto next = Clock_::now();
+        while (!stop.load(std::memory_order_acquire)) {
+            next += std::chrono::milliseconds(1);
+            const auto now = Clock_::now();
+            if (next < now) next = now;
+            std::this_thread::sleep_until(next);
+            program->cycle.tick();
+            ++ticks;
+        }
+    }
+
+    std::filesystem::path ini;
+    std::unique_ptr<Program> program;
+    SDL_Joystick* stick = nullptr;
+};
+
+double cpuSeconds(clockid_t which = CLOCK_PROCESS_CPUTIME_ID) {
+    timespec ts{};
+    clock_gettime(which, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void BM_InputToSendLatency(benchmark::State& bs) {
+    constexpr std::size_t kChanges = 1000;
+    for (auto _ : bs) {
+        Rig rig;
+        TimedSender& sender = rig.program->sender;
+        sender.returned.assign(kChanges, {});
+        sender.count = 0;
+        std::vector<Clock_::time_point> changed(kChanges);
+        std::atomic<bool> stop{false};
+        std::size_t lost = 0;
+
+        // The user: presses and releases button 1 at irregular moments, 2 to 5 ms apart.
+        std::thread user([&] {
+            std::mt19937 random(7);
+            std::uniform_int_distribution<int> pause(2000, 5000);
+            for (std::size_t i = 0; i < kChanges; ++i) {
+                std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+                changed[i] = Clock_::now();
+                SDL_JoystickSetVirtualButton(rig.stick, 0, (i % 2 == 0) ? 1 : 0);
+                const auto deadline = Clock_::now() + std::chrono::milliseconds(200);
+                while (sender.count.load(std::memory_order_acquire) <= i && Clock_::now() < deadline)
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                if (sender.count.load(std::memory_order_acquire) <= i) {
+                    ++lost;
+                    break;
+                }
+            }
+            stop = true;
+        });
+        std::size_t ticks = 0;
+        rig.runTicks(stop, ticks);
+        user.join();
+
+        std::vector<double> us;
+        const std::size_t n = std::min(sender.count.load(), kChanges);
+        for (std::size_t i = 0; i < n; ++i)
+            us.push_back(std::chrono::duration<double, std::micro>(sender.returned[i] - changed[i]).count());
+        std::sort(us.begin(), us.end());
+        auto at = [&](double q) {
+            return us.empty() ? 0.0 : us[static_cast<std::size_t>(q * (us.size() - 1))];
+        };
+        bs.counters["changes"] = static_cast<double>(n);
+        bs.counters["lost"] = static_cast<double>(lost);
+        bs.counters["p50_us"] = at(0.50);
+        bs.counters["p99_us"] = at(0.99);
+        bs.counters["max_us"] = us.empty() ? 0.0 : us.back();
+    }
+}
+BENCHMARK(BM_InputToSendLatency)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_IdleCpuWith999Actions(benchmark::State& bs) {
+    for (auto _ : bs) {
+        Rig rig;
+        // The CPU time the stopwatch's overhead measurement (made on every tick) takes on its
+        // own; CPU time rather than wall time, so other programs on the machine do not count.
+        constexpr int kTimers = 2000;
+        const double t0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        for (int i = 0; i < kTimers; ++i) {
+            PerformanceTimer timer;
+            benchmark::DoNotOptimize(timer);
+        }
+        const double timerNs = (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - t0) * 1e9 / kTimers;
+
+        std::atomic<bool> stop{false};
+        std::size_t ticks = 0;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+            stop = true;
+        });
+        const double cpu0 = cpuSeconds();
+        const auto wall0 = Clock_::now();
+        const std::size_t allocations0 = allocations.load();
+        rig.runTicks(stop, ticks);
+        const std::size_t allocated = allocations.load() - allocations0;
+        const double wall = std::chrono::duration<double>(Clock_::now() - wall0).count();
+        const double cpu = cpuSeconds() - cpu0;
+        stopper.join();
+
+        bs.counters["ticks_per_s"] = static_cast<double>(ticks) / wall;
+        bs.counters["cpu_percent"] = 100.0 * cpu / wall;
+        bs.counters["timer_create_us"] = timerNs / 1000.0;
+        bs.counters["timer_share_percent"] = 100.0 * timerNs * 1e-9 * static_cast<double>(ticks) / wall;
+        bs.counters["allocations"] = static_cast<double>(allocated);
+        bs.counters["sent_while_idle"] = static_cast<double>(rig.program->sender.count.load());
+    }
+}
+BENCHMARK(BM_IdleCpuWith999Actions)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
