@@ -1,32 +1,11 @@
 // One actions() call over 999 mixed joystick actions with inputs changing every call.
 #include "engine/action_engine.h"
 
+#include "allocation_counter.h"
+
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-std::atomic<long long> allocations{0};
-
-} // namespace
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // malloc/free pair up by design here
-
-// Counts every heap allocation of the process, so the benchmark can show the engine makes none.
-void* operator new(std::size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+using vantaro::bench::allocations;
 
 namespace {
 
@@ -85,7 +64,8 @@ void fillMixedList(ActionList& list) {
     list.actionCount = kMaxActions;
 }
 
-void BM_Actions999(benchmark::State& state) {
+// The same 999 actions with the inputs moving on every call; expandedView writes the log too.
+void runActions(benchmark::State& state, std::int16_t expanded) {
     ActionList list;
     fillMixedList(list);
     ActionRecord capture;
@@ -96,7 +76,6 @@ void BM_Actions999(benchmark::State& state) {
                              &joystick.calibrationCentre.dwUpos, &joystick.calibrationCentre.dwVpos})
         *c = 32768;
     GloveState glove;
-    std::int16_t expanded = 0;
     MessageLog log;
     ManualClock clock(1000.0);
     CountingSender sender;
@@ -127,28 +106,14 @@ void BM_Actions999(benchmark::State& state) {
     state.counters["allocations_per_call"] =
         benchmark::Counter(static_cast<double>(allocationsInCalls) / static_cast<double>(step));
 }
+
+void BM_Actions999(benchmark::State& state) {
+    runActions(state, 0);
+}
 BENCHMARK(BM_Actions999)->Unit(benchmark::kMicrosecond);
 
 void BM_Actions999WithLog(benchmark::State& state) {
-    ActionList list;
-    fillMixedList(list);
-    ActionRecord capture;
-    JoystickState joystick;
-    GloveState glove;
-    std::int16_t expanded = 1;
-    MessageLog log;
-    ManualClock clock(1000.0);
-    CountingSender sender;
-    ActionEngine engine;
-    EngineIo io{list, capture, joystick, glove, expanded, log, clock, sender};
-    std::uint32_t step = 0;
-    for (auto _ : state) {
-        ++step;
-        capture.buttonMask = static_cast<std::int32_t>((step * 2654435761u) & 0xFFF);
-        joystick.joystickReading.dwXpos = (step * 977) % 65536;
-        clock.advanceMs(1);
-        engine.actions(io);
-    }
+    runActions(state, 1);
 }
 BENCHMARK(BM_Actions999WithLog)->Unit(benchmark::kMicrosecond);
 

@@ -6,7 +6,9 @@
 #include "engine/performance_timer.h"
 #include "engine/poll_cycle.h"
 
+#include "allocation_counter.h"
 #include <SDL.h>
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -24,21 +26,7 @@
 using namespace vantaro;
 using Clock_ = std::chrono::steady_clock;
 
-// Heap allocations made through C++, counted so the idle run can show the tick makes none.
-namespace {
-std::atomic<std::size_t> allocations{0};
-}
-[[gnu::noinline]] void* operator new(std::size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+using vantaro::bench::allocations;
 
 namespace {
 

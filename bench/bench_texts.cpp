@@ -2,31 +2,15 @@
 // inputs that change on every call. Counts heap allocations inside the calls.
 #include "engine/texts.h"
 
+#include "allocation_counter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
-namespace {
-
-std::atomic<long long> allocations{0};
-
-} // namespace
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete" // malloc/free pair up by design here
-
-void* operator new(std::size_t n) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+using vantaro::bench::allocations;
 
 namespace {
 

@@ -342,10 +342,13 @@ void ActionEngine::actions(EngineIo& io) {
         bool send = false;
         double v = 0;
         if (a.isGlove == 0) {
-            evaluateHat(in, a, s, send, v);
-            evaluateButtons(in, a, s, m, send, v);
+            // An axis action has no hat or button step of its own: its hat and buttons only enable the axes.
+            if (a.axisMask == 0) {
+                evaluateHat(in, a, s, send, v);
+                evaluateButtons(in, a, s, m, send, v);
+            }
             if (in.buttons == 0) a.reservedD = 0;
-            evaluateAxes(in, a, s, m, send, v);
+            if (a.axisMask != 0) evaluateAxes(in, a, s, m, send, v);
         } else {
             const bool anyHand = std::any_of(a.handAxisSelect.begin(), a.handAxisSelect.end(),
                                              [](std::int16_t h) { return h != 0; });
