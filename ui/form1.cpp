@@ -3,7 +3,7 @@
 #include "ui/form1_core.h"
 
 #include "engine/numbers.h"
-#include "storage/settings.h"
+#include "storage/settings_keys.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -89,11 +89,11 @@ void Form1::connectEditor() {
     for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
         connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor.marks.changedTrigger); });
     connect(Check1, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting("General", "Wrap", checkValue(Check1), true);
+        storeSetting(settings::wrap, checkValue(Check1));
         markChanged(editor.marks.changedWrap);
     });
     connect(Check3, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting("General", "Toggle", checkValue(Check3), true);
+        storeSetting(settings::toggle, checkValue(Check3));
         markChanged(editor.marks.changedToggle);
     });
     for (int i = 0; i < 3; ++i)
@@ -127,7 +127,7 @@ void Form1::switchView() {
     }
     applyViewHeight();
     refreshLog();
-    storeSetting("General", "bigform", expandedView);
+    storeSetting(settings::bigform, expandedView);
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -212,29 +212,29 @@ void Form1::sliderStep(QSlider* s) {
     const bool store = !s->isSliderDown();
     if (s == Slider2) {
         Text4->setText(qs(numberText(v / 100.0)));
-        if (store) storeSetting("General", "Increment", v);
+        if (store) storeSetting(settings::increment, v);
         markChanged(editor.marks.changedIncrement);
     } else if (s == Slider3) {
         Text6->setText(qs(numberText(std::int64_t{v})));
         editor.nextChannel = static_cast<std::int16_t>(v);
-        if (store) storeSetting("General", "Channel", v);
+        if (store) storeSetting(settings::channel, v);
         markChanged(editor.marks.changedChannel);
     } else if (s == Slider4) {
         Text5->setText(qs(numberText(std::int64_t{v})));
         editor.nextNumber = static_cast<std::int16_t>(v);
-        if (store) storeSetting("General", "Controller", v);
+        if (store) storeSetting(settings::controller, v);
         markChanged(editor.marks.changedController);
     } else if (s == Slider5) {
         Text8->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting("General", "Low", v);
+        if (store) storeSetting(settings::low, v);
         markChanged(editor.marks.changedLow);
     } else if (s == Slider6) {
         Text9->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting("General", "High", v);
+        if (store) storeSetting(settings::high, v);
         markChanged(editor.marks.changedHigh);
     } else if (s == Slider7) {
         Text10->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting("General", "Delay", v);
+        if (store) storeSetting(settings::delay, v);
         markChanged(editor.marks.changedDelay);
     }
 }
@@ -332,9 +332,8 @@ void Form1::deleteClicked() {
 
 // ---- persistence ---------------------------------------------------------------------------
 
-void Form1::storeSetting(std::string_view section, std::string_view key, std::int32_t value, bool plain) {
-    const std::string text = plain ? std::to_string(value) : numberText(std::int64_t{value});
-    if (writeSetting(settingsPath(), section, key, text)) {
+void Form1::storeSetting(const SettingKey& key, std::int32_t value) {
+    if (writeSettingValue(settingsPath(), key, value)) {
         settingsFailureShown_ = false;
         return;
     }

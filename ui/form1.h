@@ -7,6 +7,7 @@
 #include "engine/input_state.h"
 #include "engine/message_log.h"
 #include "midi/midi_send.h"
+#include "storage/settings_keys.h"
 #include "ui/editor.h"
 #include "ui/qt_ui_port.h"
 
@@ -137,7 +138,7 @@ private:
     void selectLine(int line);
 
     // Persistence with its failures reported once.
-    void storeSetting(std::string_view section, std::string_view key, std::int32_t value, bool plain = false);
+    void storeSetting(const SettingKey& key, std::int32_t value);
     bool saveActions();
     void loadActions();
     void rewriteActionFile();

@@ -119,16 +119,16 @@ void Form1::connectDevices() {
     });
     connect(Slider8, &QSlider::valueChanged, this, [this](int v) {
         glove.handThreshold = v;
-        if (!Slider8->isSliderDown()) storeSetting("Joystick", "CenterP5Hand", v);
+        if (!Slider8->isSliderDown()) storeSetting(settings::centerP5Hand, v);
     });
     connect(Slider8, &QSlider::sliderReleased, this,
-            [this] { storeSetting("Joystick", "CenterP5Hand", Slider8->value()); });
+            [this] { storeSetting(settings::centerP5Hand, Slider8->value()); });
     connect(Slider9, &QSlider::valueChanged, this, [this](int v) {
         glove.fingerThreshold = v;
-        if (!Slider9->isSliderDown()) storeSetting("Joystick", "CenterP5Finger", v);
+        if (!Slider9->isSliderDown()) storeSetting(settings::centerP5Finger, v);
     });
     connect(Slider9, &QSlider::sliderReleased, this,
-            [this] { storeSetting("Joystick", "CenterP5Finger", Slider9->value()); });
+            [this] { storeSetting(settings::centerP5Finger, Slider9->value()); });
     connect(Command4, &QPushButton::clicked, this, [this] {
         if (!core_->joystick.calibrate(joystick)) reportSettingsFailure();
     });
