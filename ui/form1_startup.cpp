@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <new>
+#include <utility>
 #include <stdexcept>
 
 #ifndef VANTARO_VERSION_MINOR
@@ -168,22 +169,14 @@ void Form1::startUp() {
     Command5->setText(expandedView == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
     applyViewHeight();
 
-    trap([&] {
-        joystick.calibrationCentre.dwXpos =
-            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::xCentre)));
-    });
-    trap([&] {
-        joystick.calibrationCentre.dwYpos =
-            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::yCentre)));
-    });
-    trap([&] {
-        joystick.calibrationCentre.dwZpos =
-            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::zCentre)));
-    });
-    trap([&] {
-        joystick.calibrationCentre.dwRpos =
-            static_cast<std::uint32_t>(need32(readSettingInt32(ini, settings::rCentre)));
-    });
+    const std::pair<const SettingKey*, std::uint32_t*> centres[] = {
+        {&settings::xCentre, &joystick.calibrationCentre.dwXpos},
+        {&settings::yCentre, &joystick.calibrationCentre.dwYpos},
+        {&settings::zCentre, &joystick.calibrationCentre.dwZpos},
+        {&settings::rCentre, &joystick.calibrationCentre.dwRpos},
+    };
+    for (const auto& [key, centre] : centres)
+        trap([&] { *centre = static_cast<std::uint32_t>(need32(readSettingInt32(ini, *key))); });
     trap([&] {
         if (readSettingNumber(ini, settings::calibrated) == 1) Label13->hide();
     });
