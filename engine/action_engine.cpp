@@ -148,7 +148,8 @@ void ActionEngine::evaluateHat(const Inputs& in, ActionRecord& a, PerAction& s, 
 void ActionEngine::evaluateButtons(const Inputs& in, ActionRecord& a, PerAction& s, std::int32_t m,
                                    bool& send, double& v) {
     if (a.axisMask != 0 || (in.buttons == in.previousButtons && a.delay <= 0)) return;
-    if ((in.previousButtons & a.buttonMask) > 0) {
+    // Any bit counts, button 32 (the sign bit) included.
+    if ((in.previousButtons & a.buttonMask) != 0) {
         v = a.low;
         if (m != a.lastButtonState) {
             a.lastButtonState = m;
@@ -157,7 +158,11 @@ void ActionEngine::evaluateButtons(const Inputs& in, ActionRecord& a, PerAction&
             send = false;
         }
     }
-    if (m != a.lastButtonState || (a.delay > 0 && m != 0)) {
+    if (m == 0 && a.lastButtonState != 0) {
+        // An edge memory left over from a stored list (saved while a button was held) is
+        // only brought up to date: nothing of this action was pressed.
+        a.lastButtonState = 0;
+    } else if (m != a.lastButtonState || (a.delay > 0 && m != 0)) {
         send = true;
         a.lastButtonState = m;
         pressValue(in, a, s, send, v);

@@ -153,6 +153,26 @@ TEST(ButtonActions, ChordChangesGoThroughTheReleasePart) {
     EXPECT_EQ(h.values(), V{0});
 }
 
+TEST(ButtonActions, AnEdgeMemoryStoredWithTheListSendsNothingOnOtherButtons) {
+    EngineHarness h;
+    h.add(buttonAction(1)).lastButtonState = 1; // saved while button 1 was held
+    h.buttons(2);
+    EXPECT_TRUE(h.tick().empty());
+    h.buttons(0);
+    EXPECT_TRUE(h.tick().empty());
+    h.buttons(1);
+    EXPECT_EQ(h.values(), V{127}) << "the action itself still plays";
+}
+
+TEST(ButtonActions, Button32IsReleasedLikeAnyOther) {
+    EngineHarness h;
+    h.add(buttonAction(static_cast<std::int32_t>(0x80000000u)));
+    h.buttons(static_cast<std::int32_t>(0x80000000u));
+    EXPECT_EQ(h.values(), V{127});
+    h.buttons(0);
+    EXPECT_EQ(h.values(), V{0});
+}
+
 TEST(HatActions, SendsHighAtItsDirectionAndLowAtCentre) {
     EngineHarness h;
     ActionRecord a = joystickAction(kNoteOn, 1, 64);
