@@ -118,8 +118,15 @@ void JackMidiOut::portConnect(std::uint32_t a, std::uint32_t b, int connect, voi
 
 bool JackMidiOut::listPorts(unsigned long flags, std::vector<std::string>& names) {
     names.clear();
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open("Vantaro list", JackNoStartServer, &status);
+    // Two clients asking for the same name at the same moment (a second copy of the program,
+    // another JACK program starting) can make the server refuse one; a short retry rides it out.
+    jack_client_t* client = nullptr;
+    for (int attempt = 0; attempt < 5 && !client; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        jack_status_t status{};
+        client = jack_client_open("Vantaro list", JackNoStartServer, &status);
+        if (status & JackServerFailed) break; // no server at all: nothing to wait for
+    }
     if (!client) return false;
     if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
         for (const char** p = ports; *p; ++p)

@@ -166,6 +166,7 @@ int findDevice(MidiOutApi& out, const std::string& part) {
 TEST_F(GloveEndToEnd, BendingAFingerPastTheThresholdSendsItsControllerToAJackReceiver) {
     ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
     setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+    test::ServerLock lock; // device ids are list positions: no other test's ports may come and go
     const std::string client = "vt-glove-" + std::to_string(::getpid());
     test::JackPeer receiver(client, 1, 0);
     RtMidiOutput output;

@@ -3,6 +3,7 @@
 // (SDL virtual sticks), the real MIDI output over JACK, and modal windows answered from a timer.
 #include "devices/glove_bridge.h"
 #include "devices/sdl_joystick.h"
+#include "midi/jack_peer.h"
 #include "midi/rtmidi_input.h"
 #include "midi/rtmidi_output.h"
 #include "storage/settings.h"
@@ -173,6 +174,9 @@ struct Program {
         return "(missing)";
     }
 
+    // Held for the whole test: the window lists the server's ports by position, so other
+    // tests' ports must not come and go meanwhile.
+    ServerLock serverLock;
     SdlJoystickApi joysticks;
     RtMidiOutput midi;
     QtPoster poster;
