@@ -11,6 +11,8 @@
 #include "midi/rtmidi_output.h"
 #include "palmlet/sdk/p5sim.h"
 
+#include "glove_sim.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -25,17 +27,8 @@
 namespace vantaro {
 namespace {
 
-std::filesystem::path binFolder() {
-    const char* bin = std::getenv("VANTARO_BIN");
-    return bin ? std::filesystem::path(bin) : programFolder();
-}
-
-std::vector<std::string> sdkCalls() {
-    std::vector<std::string> calls;
-    for (int i = 0; i < p5sim_call_count(); ++i)
-        calls.emplace_back(p5sim_call(i));
-    return calls;
-}
+using test::binFolder;
+using test::sdkCalls;
 
 // The output device at the end of the send path: keeps what reaches an open port.
 class RecordingOutput final : public MidiOutApi {
