@@ -1,14 +1,8 @@
 // Pictures of the program for its documentation: starts the real window on a fresh folder, adds
 // a few actions with a virtual joystick the way a user does, and saves the expanded window, the
 // compact window and the routing picker as PNG files.
-#include "devices/glove_bridge.h"
-#include "devices/sdl_joystick.h"
-#include "midi/rtmidi_input.h"
-#include "midi/rtmidi_output.h"
-#include "ui/form1.h"
+#include "ui/desktop_program.h"
 #include "ui/forms.h"
-#include "ui/qt_poster.h"
-#include "ui/qt_ui_port.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -20,6 +14,11 @@
 #include <vector>
 
 namespace {
+
+// The window's widgets by name; the option buttons share one name, in their order.
+template <typename T> T* child(QWidget& w, const char* name, int index = 0) {
+    return w.findChildren<T*>(QString::fromLatin1(name)).value(index);
+}
 
 bool save(QWidget& w, const QString& file) {
     QTest::qWait(200);
@@ -40,8 +39,11 @@ int main(int argc, char* argv[]) {
     const QString pictures = QString::fromLocal8Bit(argv[2]);
 
     SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    vantaro::SdlJoystickApi joysticks;
+    vantaro::QtUiPort ui;
+    vantaro::Form1Options options;
+    options.dataFolder = folder;
+    options.splashMs = 0;
+    vantaro::DesktopProgram program(ui, options, folder);
     SDL_VirtualJoystickDesc desc{};
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
     desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
@@ -51,45 +53,37 @@ int main(int argc, char* argv[]) {
     desc.name = "Virtual Gamepad";
     SDL_Joystick* pad = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
 
-    vantaro::RtMidiOutput midiOut;
-    vantaro::QtPoster poster(&app);
-    vantaro::RtMidiInput midiIn(poster);
-    vantaro::GloveBridge glove(folder);
-    vantaro::QtUiPort ui;
-    vantaro::Form1Options options;
-    options.dataFolder = folder;
-    options.splashMs = 0;
-    vantaro::Form1 window({midiOut, joysticks, glove, midiIn}, ui, options);
-    ui.setOwner(&window);
-    window.startUp();
-    window.show();
+    vantaro::Form1& window = program.start();
     QTest::qWait(300);
+    auto* add = child<QPushButton>(window, "Command1");
+    auto* viewSwitch = child<QPushButton>(window, "Command5");
 
     // A user's first mapping: hold a button, Add; the next one gets the next note.
-    window.Option1[1]->click();
+    child<QRadioButton>(window, "Option1", 1)->click();
     for (int button : {0, 2, 5}) {
         SDL_JoystickSetVirtualButton(pad, button, 1);
         QTest::qWait(60);
-        window.Command1->click();
+        add->click();
         SDL_JoystickSetVirtualButton(pad, button, 0);
         QTest::qWait(60);
     }
     SDL_JoystickSetVirtualHat(pad, 0, SDL_HAT_UP);
-    window.Option1[0]->click();
+    child<QRadioButton>(window, "Option1", 0)->click();
     QTest::qWait(60);
-    window.Command1->click();
+    add->click();
     SDL_JoystickSetVirtualHat(pad, 0, SDL_HAT_CENTERED);
     SDL_JoystickSetVirtualButton(pad, 2, 1);
     QTest::qWait(100);
 
     bool ok = true;
-    if (window.expandedView == 0) window.Command5->click();
+    if (window.core().expandedView() == 0) viewSwitch->click();
     ok &= save(window, pictures + QStringLiteral("/window-expanded.png"));
-    window.Command5->click();
+    viewSwitch->click();
     ok &= save(window, pictures + QStringLiteral("/window-compact.png"));
-    window.Command5->click();
+    viewSwitch->click();
 
     std::vector<std::string> ports;
+    vantaro::RtMidiInput& midiIn = program.midiInputs();
     const std::uint32_t n = midiIn.midiInGetNumDevs();
     for (std::uint32_t id = 0; id < n; ++id) {
         std::string name;

@@ -3,6 +3,7 @@
 #include "devices/glove.h"
 #include "devices/glove_bridge.h"
 #include "palmlet/sdk/p5sim.h"
+#include "support/scripted_ui.h"
 
 #include "allocation_counter.h"
 
@@ -24,12 +25,7 @@ void BM_GlovePoll(benchmark::State& state) {
     GloveBridge bridge; // libpalmlet.so beside this program, as for the desktop program
     GloveState glove;
     ActionRecord capture;
-    class NoUi final : public UiPort {
-        bool askYesNo(const std::string&) override { return false; }
-        void showMessage(const std::string&) override {}
-        MidiErrorChoice showMidiError(const std::string&) override { return MidiErrorChoice::Okay; }
-        void endProgram() override {}
-    } ui;
+    test::ScriptedUi ui;
     gloveStartUp(bridge, glove, ui);
     if (glove.glovePresent == 0) {
         state.SkipWithError("the glove bridge library was not found beside the benchmark");

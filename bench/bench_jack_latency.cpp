@@ -1,22 +1,20 @@
 // Latency from sendShortMessage to the JACK receiver's process callback seeing
 // the message: the whole output path through a real JACK server. Starts a dummy-backend server
 // of its own unless VANTARO_JACK_SERVER names one.
-#include "engine/ui_port.h"
 #include "midi/midi_send.h"
 #include "midi/rtmidi_output.h"
+#include "support/jack.h"
+#include "support/scripted_ui.h"
 
 #include <benchmark/benchmark.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,15 +27,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRate = 48000;
 constexpr int kPeriod = 64;
 
-class SilentUi final : public UiPort {
-public:
-    bool askYesNo(const std::string&) override { return false; }
-    void showMessage(const std::string&) override {}
-    MidiErrorChoice showMidiError(const std::string&) override { return MidiErrorChoice::StopWarnings; }
-    void endProgram() override {}
-};
-
-// The JACK server for the run: the one named in the environment, or one we start and stop.
+// The JACK server for the run: the one named in the environment, or one of our own.
 class Server {
 public:
     Server() {
@@ -45,33 +35,18 @@ public:
         if (named && *named) {
             name_ = named;
         } else {
-            name_ = "vantaro-bench-" + std::to_string(::getpid());
-            const std::string r = std::to_string(kRate), p = std::to_string(kPeriod);
-            const char* argv[] = {"jackd", "-n",      name_.c_str(), "-d",      "dummy",
-                                  "-r",    r.c_str(), "-p",          p.c_str(), nullptr};
             ::setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-            pid_ = ::fork();
-            if (pid_ == 0) {
-                // Stopped with SIGTERM even if the benchmark dies: a killed server keeps its
-                // place in the machine's server table, which holds only eight.
-                ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-                ::execvp("jackd", const_cast<char**>(argv));
-                ::_exit(127);
-            }
+            own_ = std::make_unique<test::JackServer>("vantaro-bench-");
+            own_->ready();
+            name_ = own_->name();
         }
         ::setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-    }
-    ~Server() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
     }
     const std::string& name() const { return name_; }
 
 private:
     std::string name_;
-    pid_t pid_ = 0;
+    std::unique_ptr<test::JackServer> own_; // started with the rate and period above
 };
 
 // A receiver port that stamps the time its process callback sees each event.
@@ -134,15 +109,16 @@ void BM_SendToJackReceiver(benchmark::State& state) {
         return;
     }
     RtMidiOutput output;
-    SilentUi ui;
+    test::ScriptedUi ui;
+    ui.choice = MidiErrorChoice::StopWarnings;
     MidiSender sender(output, ui);
     const auto n = output.midiOutGetNumDevs();
     for (std::uint32_t id = 0; id < n; ++id) {
         std::string name;
         output.midiOutGetDevCaps(id, name);
-        if (name == productName(receiver.portName())) output.midiOutOpen(&sender.midiOutHandle(), id);
+        if (name == productName(receiver.portName())) sender.open(id);
     }
-    if (sender.midiOutHandle() == 0) {
+    if (!sender.isOpen()) {
         state.SkipWithError("could not open the receiver");
         return;
     }
@@ -171,7 +147,7 @@ void BM_SendToJackReceiver(benchmark::State& state) {
         }
         latencies.push_back(std::chrono::duration<double, std::milli>(receiver.last() - t0).count());
     }
-    output.midiOutClose(sender.midiOutHandle());
+    sender.close();
     if (latencies.empty()) return;
     const double period = 1000.0 * kPeriod / kRate;
     state.counters["p50_ms"] = percentile(latencies, 0.50);

@@ -1,10 +1,9 @@
 // Input-to-send latency and idle CPU use of the 1 ms tick, with a real SDL virtual stick,
 // the joystick poll and the action engine.
-#include "devices/joystick.h"
+#include "core/program_core.h"
 #include "devices/sdl_joystick.h"
-#include "engine/action_engine.h"
 #include "engine/performance_timer.h"
-#include "engine/poll_cycle.h"
+#include "support/scripted_ui.h"
 
 #include "allocation_counter.h"
 #include <SDL.h>
@@ -30,49 +29,40 @@ using vantaro::bench::allocations;
 
 namespace {
 
-struct NoView final : JoystickView, LagView {
-    void addJoystickEntry(std::string_view) override {}
-    void showSelectedEntry(int) override {}
-    void hideCalibrationPrompt() override {}
-    void hideCalibrateButton() override {}
-    void setRawLabel(RawLabels, int, std::string_view) override {}
-    void setLagCaption(std::string_view) override {}
-};
-
-// Notes the moment each send returns; room for every change is reserved up front.
-struct TimedSender final : ShortMessageSender {
-    std::int16_t sendShortMessage(std::uint32_t) override {
+// The output: notes the moment each send returns; room for every change is reserved up front.
+struct TimedOutput final : MidiOutApi {
+    std::uint32_t midiOutGetNumDevs() override { return 1; }
+    MmResult midiOutGetDevCaps(std::uint32_t, std::string& name) override {
+        name = "Timed";
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t) override {
+        *handle = 1;
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
+    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override {
         const auto n = count.load(std::memory_order_relaxed);
         if (n < returned.size()) returned[n] = Clock_::now();
         count.store(n + 1, std::memory_order_release);
-        return 0;
+        return MMSYSERR_NOERROR;
     }
     std::vector<Clock_::time_point> returned;
     std::atomic<std::size_t> count{0};
 };
 
-// The pieces the main window's tick wires together.
-struct Program final : TickSteps {
-    explicit Program(const std::filesystem::path& ini) : joystick(api, view, ini) {}
-    void readJoystick() override { joystick.readJoystick(state, capture, expandedView != 0); }
-    void doP5() override {}
-    void actions() override { engine.actions(io); }
-    void updateStatus() override {}
-
+// The program core over the machine's joysticks (an SDL virtual stick) and the timed output.
+struct Program {
+    Program() : core(CoreDevices{api, sender, inputs, nullptr}, views.views(), ui, clock, CoreOptions{}) {
+        core.setExpandedView(1);
+    }
     SdlJoystickApi api;
-    NoView view;
-    Joystick joystick;
-    std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
-    ActionRecord capture;
-    JoystickState state;
-    GloveState glove;
-    std::int16_t expandedView = 1;
-    MessageLog log;
+    TimedOutput sender;
+    NoMidiInputs inputs;
+    NullViews views;
+    test::ScriptedUi ui;
     SteadyClock clock;
-    TimedSender sender;
-    ActionEngine engine;
-    EngineIo io{*list, capture, state, glove, expandedView, log, clock, sender};
-    PollCycle cycle{*this, view, clock, glove};
+    ProgramCore core;
 };
 
 // 999 actions: button 1 plays a note; the rest wait on other buttons, the hat and the axes.
@@ -108,9 +98,9 @@ void loadActions(ActionList& list) {
 }
 
 struct Rig {
-    Rig() : ini(std::filesystem::temp_directory_path() / "vantaro-bench.ini") {
+    Rig() {
         SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
-        program = std::make_unique<Program>(ini);
+        program = std::make_unique<Program>();
         SDL_VirtualJoystickDesc desc{};
         desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
         desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
@@ -119,20 +109,20 @@ struct Rig {
         desc.nhats = 1;
         desc.name = "Bench stick";
         stick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
-        program->joystick.listJoysticks();
-        program->joystick.selectJoystick(0);
-        loadActions(*program->list);
+        ProgramCore& core = program->core;
+        core.listOutputs();
+        core.listJoysticks(); // no settings: the stored choice reads as 0, the bench stick
+        loadActions(core.actionList());
         // The resting stick is the centre, as after a calibration.
-        program->cycle.tick();
-        program->state.calibrationCentre = program->state.joystickReading;
-        program->state.centreWidth = 7000;
-        program->cycle.tick();
+        core.tick();
+        core.joystickState().calibrationCentre = core.joystickState().joystickReading;
+        core.setCentreWidth(7000, false);
+        core.tick();
         program->sender.count = 0; // the first tick, before the centres were set, sent the axes
     }
     ~Rig() {
         SDL_JoystickClose(stick);
         program.reset();
-        std::filesystem::remove(ini);
     }
 
     // The 1 ms timer: ticks on the millisecond until stop is set. A late tick is not made up.
@@ -143,12 +133,11 @@ struct Rig {
             const auto now = Clock_::now();
             if (next < now) next = now;
             std::this_thread::sleep_until(next);
-            program->cycle.tick();
+            program->core.tick();
             ++ticks;
         }
     }
 
-    std::filesystem::path ini;
     std::unique_ptr<Program> program;
     SDL_Joystick* stick = nullptr;
 };
@@ -163,7 +152,7 @@ void BM_InputToSendLatency(benchmark::State& bs) {
     constexpr std::size_t kChanges = 1000;
     for (auto _ : bs) {
         Rig rig;
-        TimedSender& sender = rig.program->sender;
+        TimedOutput& sender = rig.program->sender;
         sender.returned.assign(kChanges, {});
         sender.count = 0;
         std::vector<Clock_::time_point> changed(kChanges);

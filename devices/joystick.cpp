@@ -1,11 +1,9 @@
 #include "devices/joystick.h"
 
 #include "engine/numbers.h"
-#include "storage/settings_keys.h"
 
 #include <cstring>
 #include <limits>
-#include <utility>
 
 namespace vantaro {
 
@@ -26,8 +24,7 @@ std::int16_t offCentreMask(const JoyInfoEx& reading, const JoyInfoEx& centre, st
     return mask;
 }
 
-Joystick::Joystick(JoystickApi& api, JoystickView& view, std::filesystem::path settingsPath)
-    : api_(api), view_(view), settingsPath_(std::move(settingsPath)) {
+Joystick::Joystick(JoystickApi& api, JoystickView& view) : api_(api), view_(view) {
     invalidateRawLabels();
 }
 
@@ -36,7 +33,10 @@ void Joystick::invalidateRawLabels() {
     shownLabel3_.fill(kNotShown);
 }
 
-int Joystick::listJoysticks() {
+int Joystick::listJoysticks(std::optional<std::int16_t> stored) {
+    joystickCount_ = 0;
+    chosenPosition_ = -1;
+    view_.clearJoystickEntries();
     const std::uint32_t n = api_.joyGetNumDevs();
     // Ids are kept as 16-bit numbers; the list holds kListSize of them.
     for (std::uint32_t id = 0; id < n && id <= std::numeric_limits<std::int16_t>::max(); ++id) {
@@ -52,7 +52,6 @@ int Joystick::listJoysticks() {
         view_.hideCalibrateButton();
     }
 
-    const auto stored = readSettingInt16(settingsPath_, settings::joystickDevice);
     if (!stored) return kOverflowError;
     if (*stored >= 0 && *stored < joystickCount_) {
         view_.showSelectedEntry(*stored);
@@ -64,7 +63,8 @@ int Joystick::listJoysticks() {
 bool Joystick::selectJoystick(int position) {
     if (position < 0 || position >= joystickCount_) return false;
     joystickId_ = joystickIds_[static_cast<std::size_t>(position)];
-    return writeSettingValue(settingsPath_, settings::joystickDevice, position);
+    chosenPosition_ = position;
+    return true;
 }
 
 void Joystick::showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value) {
@@ -117,23 +117,9 @@ void Joystick::readJoystick(JoystickState& state, ActionRecord& captureRecord, b
     captureRecord.axisMask = offCentreMask(r, state.calibrationCentre, state.centreWidth);
 }
 
-bool Joystick::calibrate(JoystickState& state) {
+void Joystick::calibrate(JoystickState& state) {
     state.calibrationCentre = state.joystickReading;
-    const JoyInfoEx& c = state.calibrationCentre;
-    bool stored = true;
-    const SettingKey* keys[4] = {&settings::xCentre, &settings::yCentre, &settings::zCentre,
-                                 &settings::rCentre};
-    for (int k = 0; k < 4; ++k) {
-        stored = writeSettingValue(settingsPath_, *keys[k], c.axis(k)) && stored;
-    }
-    stored = writeSettingValue(settingsPath_, settings::calibrated, 1) && stored;
     view_.hideCalibrationPrompt();
-    return stored;
-}
-
-bool Joystick::centreWidthChanged(JoystickState& state, std::int32_t sliderValue) {
-    state.centreWidth = sliderValue;
-    return writeSettingValue(settingsPath_, settings::centerWidth, sliderValue);
 }
 
 } // namespace vantaro

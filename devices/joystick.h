@@ -7,7 +7,7 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace vantaro {
@@ -18,7 +18,9 @@ enum class RawLabels { Label1, Label3 };
 class JoystickView {
 public:
     virtual ~JoystickView() = default;
-    // Appends a product name to the joystick list (Combo2).
+    // Empties the joystick list (Combo2), before it is filled again.
+    virtual void clearJoystickEntries() = 0;
+    // Appends a product name to the joystick list.
     virtual void addJoystickEntry(std::string_view productName) = 0;
     // Shows position as the chosen entry. Must not call back into Joystick::selectJoystick:
     // the caller does that itself.
@@ -32,27 +34,25 @@ class Joystick {
 public:
     static constexpr int kListSize = 101;
 
-    Joystick(JoystickApi& api, JoystickView& view, std::filesystem::path settingsPath);
+    Joystick(JoystickApi& api, JoystickView& view);
 
-    // Fills the list with every id whose capabilities can be read, then selects the stored
-    // "DeviceNumber" when it names a list entry. Returns 0, or kOverflowError when the
-    // stored number does not fit 16 bits (nothing is selected then).
-    int listJoysticks();
+    // Fills the list anew with every id whose capabilities can be read, then selects the stored
+    // device number when it names a list entry. Returns 0, or kOverflowError when the stored
+    // number did not fit 16 bits (nullopt; nothing is selected then). The caller stores the
+    // choice (chosenPosition()) as it stores any other.
+    int listJoysticks(std::optional<std::int16_t> storedPosition);
 
     // The user (or start-up) picked list entry position. False when position is not in the
-    // list (nothing changes) or when "DeviceNumber" could not be stored.
+    // list (nothing changes); the caller then has nothing to store.
     bool selectJoystick(int position);
 
     // The per-tick poll. Leaves the reading in state and the off-centre axes, buttons and
     // hat in captureRecord's axisMask, buttonMask and povDirection.
     void readJoystick(JoystickState& state, ActionRecord& captureRecord, bool expandedView);
 
-    // Makes the last reading the centre of all six axes and stores X, Y, Z, R and
-    // "calibrated". False when a setting could not be stored (the centres still apply).
-    bool calibrate(JoystickState& state);
-
-    // Slider1 moved: the new width applies from the next poll. False when not stored.
-    bool centreWidthChanged(JoystickState& state, std::int32_t sliderValue);
+    // Makes the last reading the centre of all six axes; the caller stores X, Y, Z, R and
+    // "calibrated".
+    void calibrate(JoystickState& state);
 
     // Forget what the raw-value labels show, so the next poll writes them all again
     // (for a view that was rebuilt or cleared).
@@ -60,6 +60,8 @@ public:
 
     std::int16_t joystickCount() const { return joystickCount_; }
     std::int32_t joystickId() const { return joystickId_; }
+    // The list position last selected; -1 before any.
+    int chosenPosition() const { return chosenPosition_; }
     const std::array<std::int16_t, kListSize>& joystickIds() const { return joystickIds_; }
 
 private:
@@ -67,10 +69,10 @@ private:
 
     JoystickApi& api_;
     JoystickView& view_;
-    std::filesystem::path settingsPath_;
     std::array<std::int16_t, kListSize> joystickIds_{};
     std::int16_t joystickCount_ = 0;
     std::int32_t joystickId_ = 0;
+    int chosenPosition_ = -1;
     JoyInfo basicReading_{};
     // What each raw label shows; a value above 32 bits means "not written yet".
     std::array<std::uint64_t, 4> shownLabel1_{};

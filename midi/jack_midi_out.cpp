@@ -39,7 +39,8 @@ JackMidiOut::~JackMidiOut() {
     if (client_) {
         // Let the messages already sent reach the port; a stalled server does not hold us long.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-        while (!serverGone_ && jack_ringbuffer_read_space(ring_) >= kRecord &&
+        // A client whose ring could not be made never sent anything.
+        while (ring_ && !serverGone_ && jack_ringbuffer_read_space(ring_) >= kRecord &&
                std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         // One more period, so the last of them has left the port buffer too.

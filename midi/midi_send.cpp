@@ -41,6 +41,19 @@ std::string midiErrorText(std::int16_t code) {
     return numberText(code) + meaning;
 }
 
+MmResult MidiSender::open(std::uint32_t deviceId) {
+    close();
+    MidiOutHandle opened = 0;
+    const MmResult r = api_.midiOutOpen(&opened, deviceId);
+    if (r == MMSYSERR_NOERROR) handle_ = opened;
+    return r;
+}
+
+void MidiSender::close() {
+    (void)api_.midiOutClose(handle_);
+    handle_ = 0;
+}
+
 std::int16_t MidiSender::sendShortMessage(std::uint32_t message) {
     const auto r = static_cast<std::int16_t>(api_.midiOutShortMsg(handle_, message));
     if (r != 0 && !stopWarnings_ && !windowOpen_) {

@@ -18,7 +18,11 @@ public:
 
     std::int16_t sendShortMessage(std::uint32_t message) override;
 
-    MidiOutHandle& midiOutHandle() { return handle_; }
+    // Opens device id (closing whatever was open first); the handle is kept only on success.
+    MmResult open(std::uint32_t deviceId);
+    // Closes the open device, if any, ignoring the result.
+    void close();
+    bool isOpen() const { return handle_ != 0; }
     MidiOutApi& api() { return api_; }
     std::int16_t lastSendError() const { return lastSendError_; }
     bool stopWarnings() const { return stopWarnings_; }

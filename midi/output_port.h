@@ -5,7 +5,7 @@
 #include "midi/midi_send.h"
 
 #include <cstdint>
-#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vantaro {
@@ -24,16 +24,16 @@ public:
 
 class OutputPort {
 public:
-    OutputPort(MidiSender& sender, OutputListView& view, UiPort& ui, std::filesystem::path settingsPath)
-        : sender_(sender), view_(view), ui_(ui), settingsPath_(std::move(settingsPath)) {}
+    OutputPort(MidiSender& sender, OutputListView& view, UiPort& ui)
+        : sender_(sender), view_(view), ui_(ui) {}
 
     // Fills the list in device id order and opens the stored device when it is a valid
-    // position. Returns 0, or kOverflowError when the stored number does not fit 16 bits
-    // (nothing is opened then).
-    int listDevices();
+    // position. Returns 0, or kOverflowError when the stored number did not fit 16 bits
+    // (nullopt; nothing is opened then).
+    int listDevices(std::optional<std::int16_t> storedPosition);
 
     // The user (or start-up) picked position p. False when p is not in the list (nothing
-    // changes) or when "DeviceNumber" could not be stored (the device is open all the same).
+    // changes); otherwise the caller stores chosenDevice(), the entry finally shown.
     bool select(int position);
 
     // Shut-down: close the output, ignoring the result.
@@ -46,7 +46,6 @@ private:
     MidiSender& sender_;
     OutputListView& view_;
     UiPort& ui_;
-    std::filesystem::path settingsPath_;
     std::int32_t chosenDevice_ = -1;
     MmResult lastResult_ = 0;
 };

@@ -254,23 +254,13 @@ private:
 
 } // namespace
 
-RtMidiInput::RtMidiInput(MainThreadPoster& poster) : poster_(poster) {
-    if (::access("/dev/snd/seq", R_OK | W_OK) == 0) {
-        try {
-            RtMidiIn probe(RtMidi::LINUX_ALSA, "Vantaro in");
-            system_ = MidiSystem::Alsa;
-            return;
-        } catch (const RtMidiError&) {
-        }
-    }
-    system_ = MidiSystem::Jack;
-}
+RtMidiInput::RtMidiInput(MainThreadPoster& poster, MidiSystem system) : poster_(poster), system_(system) {}
 
 std::uint32_t RtMidiInput::midiInGetNumDevs() {
     ports_.clear();
     if (system_ == MidiSystem::Jack) {
         JackMidiOut::listPorts(JackPortIsOutput, ports_);
-    } else {
+    } else if (system_ == MidiSystem::Alsa) {
         try {
             RtMidiIn lister(RtMidi::LINUX_ALSA, "Vantaro in");
             const unsigned n = lister.getPortCount();

@@ -13,7 +13,8 @@ namespace vantaro {
 
 class RtMidiInput final : public MidiInApi {
 public:
-    explicit RtMidiInput(MainThreadPoster& poster);
+    // system: the one the output uses (chooseMidiSystem()).
+    RtMidiInput(MainThreadPoster& poster, MidiSystem system);
 
     MidiSystem system() const { return system_; }
     std::uint32_t midiInGetNumDevs() override;

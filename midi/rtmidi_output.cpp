@@ -67,19 +67,26 @@ struct RtMidiOutput::Device {
     std::uint8_t runningStatus = 0;
 };
 
-RtMidiOutput::RtMidiOutput() {
+MidiSystem chooseMidiSystem() {
     if (alsaSequencerPresent()) {
         try {
-            alsaLister_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Vantaro");
-            system_ = MidiSystem::Alsa;
-            reachable_ = true;
-            return;
+            RtMidiOut probe(RtMidi::LINUX_ALSA, "Vantaro");
+            return MidiSystem::Alsa;
         } catch (const RtMidiError&) {
-            alsaLister_.reset();
         }
     }
-    // JACK may start later than we do; the system is asked again at each count.
-    system_ = MidiSystem::Jack;
+    // JACK may start later than we do; it is asked again at each count.
+    return MidiSystem::Jack;
+}
+
+RtMidiOutput::RtMidiOutput(MidiSystem system) : system_(system) {
+    if (system_ != MidiSystem::Alsa) return;
+    try {
+        alsaLister_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Vantaro");
+        reachable_ = true;
+    } catch (const RtMidiError&) {
+        system_ = MidiSystem::None; // the sequencer went away since it was chosen
+    }
 }
 
 RtMidiOutput::~RtMidiOutput() = default;

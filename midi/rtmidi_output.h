@@ -23,12 +23,16 @@ inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
 // routing our own output back into ourselves would feed every message round for ever.
 bool isOwnPort(const std::string& name);
 
+// The MIDI system of this machine, chosen once and shared by the output and the inputs so that
+// they never disagree: the ALSA sequencer where it can be opened, JACK otherwise.
+MidiSystem chooseMidiSystem();
+
 // The first 31 characters, not cutting a UTF-8 character in half.
 std::string productName(const std::string& portName);
 
 class RtMidiOutput final : public MidiOutApi {
 public:
-    RtMidiOutput();
+    explicit RtMidiOutput(MidiSystem system = chooseMidiSystem());
     ~RtMidiOutput() override;
 
     MidiSystem system() const { return system_; }

@@ -42,7 +42,7 @@ std::string encodeActions(const ActionList& list) {
     return bytes;
 }
 
-bool decodeActions(std::string_view bytes, ActionList& out) {
+bool decodeActions(std::string_view bytes, ActionList& out, int* badRecord) {
     const std::uint64_t count = recordCountForLength(bytes.size());
     if (count > static_cast<std::uint64_t>(kMaxFileRecords)) return false;
     for (std::size_t n = 1; n <= count; ++n) {
@@ -50,7 +50,10 @@ bool decodeActions(std::string_view bytes, ActionList& out) {
         const std::size_t start = (n - 1) * kRecordBytes;
         bytes.substr(start, kRecordBytes).copy(reinterpret_cast<char*>(raw.data()), kRecordBytes);
         const ActionRecord record = decodeRecord(raw);
-        if (record.recordVersion != kRecordVersion) return false;
+        if (record.recordVersion != kRecordVersion) {
+            if (badRecord) *badRecord = static_cast<int>(n);
+            return false;
+        }
         out[static_cast<int>(n)] = record;
     }
     out.actionCount = static_cast<std::int16_t>(count);
@@ -108,12 +111,9 @@ bool readInto(const fs::path& fname, ActionList& staged, MissingFile missing) {
 }
 
 LoadResult replaceLive(const ActionList& staged, ActionFileContext& ctx) {
-    ctx.listBox.clear();
     for (int n = 1; n <= staged.actionCount; ++n)
         ctx.actionList[n] = staged[n];
     ctx.actionList.actionCount = staged.actionCount;
-    for (int n = 1; n <= staged.actionCount; ++n)
-        appendActionLine(ctx.listBox, ctx.listExtentWidth, ctx.actionList[n]);
     return LoadResult{LoadOutcome::Loaded, staged.actionCount > 0};
 }
 
@@ -158,6 +158,29 @@ LoadResult failedImport(const fs::path& fname, ActionFileContext& ctx) {
 }
 
 } // namespace
+
+bool readActionFile(const fs::path& path, ActionList& list, std::string& reason) {
+    const std::optional<FileHead> head = readFileHead(path, kMaxReadBytes);
+    if (!head) {
+        reason = "cannot read " + path.string() + " (missing, not a regular file, or not readable)";
+        return false;
+    }
+    const std::uint64_t count = recordCountForLength(head->size);
+    if (count > static_cast<std::uint64_t>(kMaxFileRecords)) {
+        reason = path.string() + ": " + std::to_string(head->size) + " bytes hold " + std::to_string(count) +
+                 " records, more than " + std::to_string(kMaxFileRecords);
+        return false;
+    }
+    auto staged = std::make_unique<ActionList>();
+    int bad = 0;
+    if (!decodeActions(head->bytes, *staged, &bad)) {
+        reason = path.string() + ": record " + std::to_string(bad) + " is not of version " +
+                 std::to_string(kRecordVersion);
+        return false;
+    }
+    list = *staged;
+    return true;
+}
 
 LoadResult loadconfig(const fs::path& fname, ActionFileContext& ctx) {
     auto staged = std::make_unique<ActionList>();

@@ -2,7 +2,6 @@
 // The action file: the action list as a headerless array of 84-byte records, its reading and
 // writing, the failure question, and the Import and Export operations on a chosen path.
 #include "engine/action_record.h"
-#include "engine/texts.h"
 #include "engine/ui_port.h"
 
 #include <cstdint>
@@ -19,8 +18,6 @@ inline constexpr std::string_view kLoadFailureQuestion = "Error opening config f
 // Everything the action file operations read and change; owned by the main window.
 struct ActionFileContext {
     ActionList& actionList;
-    ActionListView& listBox;
-    std::int32_t& listExtentWidth;
     UiPort& ui;
     std::filesystem::path programFolder; // holds jmconfig.dat and jmconfig.ini
 };
@@ -36,7 +33,13 @@ std::string encodeActions(const ActionList& list);
 // Reads a whole file's bytes into out (entries 1..count and actionCount; entries above are left
 // alone). A trailing partial record reads with its missing bytes as zero. Returns false, with out
 // partly written, when the file holds more than 1000 records or a record's version is not 3.
-[[nodiscard]] bool decodeActions(std::string_view bytes, ActionList& out);
+// badRecord, when given, receives the number of the record whose version is wrong.
+[[nodiscard]] bool decodeActions(std::string_view bytes, ActionList& out, int* badRecord = nullptr);
+
+// Reads a whole action file into list with the program's loading rules (count rounding, at most
+// 1000 records, each of version 3). False, with the reason in reason and list untouched, where
+// the program would call the file damaged or it cannot be read.
+bool readActionFile(const std::filesystem::path& path, ActionList& list, std::string& reason);
 
 struct SaveResult {
     enum Status { Saved, Failed, Cancelled } status = Failed;
@@ -44,8 +47,8 @@ struct SaveResult {
 };
 
 enum class LoadOutcome {
-    Loaded,    // the list and the list box now hold the file's actions
-    NotRead,   // the file could not be read; the list and the list box are as they were
+    Loaded,    // the list now holds the file's actions (the caller shows them)
+    NotRead,   // the file could not be read; the list is as it was
     Ended,     // the program was told to end
     Cancelled, // no file was chosen
 };
@@ -59,10 +62,10 @@ struct LoadResult {
 // on disk, then the "Size" setting. A failure is shown to the user; the list stays in memory.
 SaveResult saveconfig(const std::filesystem::path& fname, ActionFileContext& ctx);
 
-// Reads fname into a separate list; the live list and the list box change only once the whole file
-// has been read. A missing file reads as an empty list (and is created empty where possible). On a
-// failure the user is asked kLoadFailureQuestion: for the program-folder file Yes deletes it and
-// starts with an empty list, No ends the program; for any other file see importConfig.
+// Reads fname into a separate list; the live list changes only once the whole file has been read. A missing
+// file reads as an empty list (and is created empty where possible). On a failure the user is asked
+// kLoadFailureQuestion: for the program-folder file Yes deletes it and starts with an empty list, No ends the
+// program; for any other file see importConfig.
 LoadResult loadconfig(const std::filesystem::path& fname, ActionFileContext& ctx);
 
 // Import of a chosen file (empty path: cancelled). A file that cannot be read, a missing one

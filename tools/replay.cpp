@@ -1,59 +1,93 @@
 #include "tools/replay.h"
 
-#include "devices/glove.h"
-#include "devices/joystick.h"
-#include "engine/texts.h"
-#include "storage/record_codec.h"
+#include "core/program_core.h"
+#include "devices/scripted_joystick.h"
+#include "storage/action_file.h"
 
 #include <charconv>
-#include <fstream>
-#include <iostream>
+#include <cstring>
+#include <istream>
+#include <ostream>
 #include <sstream>
 #include <vector>
 
 namespace vantaro {
 
 std::optional<std::string> loadReplayActions(const std::filesystem::path& path, ActionList& list) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open " + path.string();
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec) return "cannot read " + path.string() + ": " + ec.message();
-    if (size % kRecordBytes != 0)
-        return path.string() + ": length " + std::to_string(size) +
-               " is not a whole number of 84-byte records";
-    const auto count = size / kRecordBytes;
-    if (count > static_cast<std::uintmax_t>(kMaxActions))
-        return path.string() + ": " + std::to_string(count) + " records, at most 999 can be used";
-    ActionList loaded;
-    for (std::uintmax_t n = 1; n <= count; ++n) {
-        std::array<std::uint8_t, kRecordBytes> bytes{};
-        if (!in.read(reinterpret_cast<char*>(bytes.data()), bytes.size()))
-            return "cannot read record " + std::to_string(n) + " of " + path.string();
-        ActionRecord r = decodeRecord(bytes);
-        if (r.recordVersion != kRecordVersion)
-            return path.string() + ": record " + std::to_string(n) + " has version " +
-                   std::to_string(r.recordVersion) + ", not 3";
-        loaded[static_cast<int>(n)] = r;
-    }
-    loaded.actionCount = static_cast<std::int16_t>(count);
-    list = loaded;
-    return std::nullopt;
+    std::string reason;
+    if (readActionFile(path, list, reason)) return std::nullopt;
+    return reason;
 }
 
 namespace {
 
-// "fail CODE" overrides the result of every send; 0 gives the real output back.
-class ScriptedSender final : public ShortMessageSender {
+// "fail CODE" makes every send return CODE; 0 gives the real output back. Refusals of the real
+// output are counted.
+class ScriptedOutput final : public MidiOutApi {
 public:
-    explicit ScriptedSender(ShortMessageSender& real) : real_(real) {}
-    std::int16_t sendShortMessage(std::uint32_t message) override {
-        return failCode == 0 ? real_.sendShortMessage(message) : failCode;
+    explicit ScriptedOutput(MidiOutApi& real) : real_(real) {}
+    std::uint32_t midiOutGetNumDevs() override { return real_.midiOutGetNumDevs(); }
+    MmResult midiOutGetDevCaps(std::uint32_t id, std::string& name) override {
+        return real_.midiOutGetDevCaps(id, name);
     }
-    std::int16_t failCode = 0;
+    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t id) override {
+        return real_.midiOutOpen(handle, id);
+    }
+    MmResult midiOutClose(MidiOutHandle handle) override { return real_.midiOutClose(handle); }
+    MmResult midiOutShortMsg(MidiOutHandle handle, std::uint32_t message) override {
+        if (failCode != 0) return failCode;
+        const MmResult r = real_.midiOutShortMsg(handle, message);
+        if (r != MMSYSERR_NOERROR) ++realFailures;
+        return r;
+    }
+
+    MmResult failCode = 0;
+    long long realFailures = 0;
 
 private:
-    ShortMessageSender& real_;
+    MidiOutApi& real_;
+};
+
+// The MIDI error window has no screen here: the first real refusal is said on err, once; the
+// count comes at the end. Failures a script asked for are what it wanted: nothing is said.
+class ConsoleUi final : public UiPort {
+public:
+    ConsoleUi(std::ostream& err, const ScriptedOutput& output) : err_(err), output_(output) {}
+    bool askYesNo(const std::string&) override { return false; }
+    void showMessage(const std::string& text) override { err_ << "vantaro-replay: " << text << '\n'; }
+    MidiErrorChoice showMidiError(const std::string& codeText) override {
+        if (output_.failCode != 0) return MidiErrorChoice::Okay;
+        err_ << "vantaro-replay: problem sending MIDI commands:" << codeText << '\n';
+        return MidiErrorChoice::StopWarnings;
+    }
+    void endProgram() override {}
+
+private:
+    std::ostream& err_;
+    const ScriptedOutput& output_;
+};
+
+// An output that takes every message: the replay without a port.
+class AcceptingOutput final : public MidiOutApi {
+public:
+    std::uint32_t midiOutGetNumDevs() override { return 1; }
+    MmResult midiOutGetDevCaps(std::uint32_t, std::string& name) override {
+        name = "replay";
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t) override {
+        *handle = 1;
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
+    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override { return MMSYSERR_NOERROR; }
+};
+
+// Without a counter the tick skips its lag measurement: a scripted run shows no lag.
+class NoCounter final : public PerformanceCounter {
+public:
+    bool frequency(std::int64_t&) const override { return false; }
+    bool read(std::int64_t&) const override { return false; }
 };
 
 // Prints each engine log line with the number of the tick that made it.
@@ -100,58 +134,69 @@ private:
     std::vector<std::string> words_;
 };
 
+// Six axis values from words first..first+5.
+void readAxes(const Args& a, std::size_t first, JoyInfoEx& r) {
+    std::uint32_t* axes[6] = {&r.dwXpos, &r.dwYpos, &r.dwZpos, &r.dwRpos, &r.dwUpos, &r.dwVpos};
+    for (std::size_t k = 0; k < 6; ++k)
+        *axes[k] = static_cast<std::uint32_t>(a.integer<std::int32_t>(first + k));
+}
+
+// One line, without its end; false at the end of the script. A line longer than the limit is
+// malformed: reading it whole could take all memory (a script of endless bytes).
+bool readLine(std::istream& in, std::string& line) {
+    line.clear();
+    for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+        if (c == '\n') return true;
+        if (line.size() == kMaxScriptLine)
+            throw Malformed{"the line is longer than " + std::to_string(kMaxScriptLine) + " characters"};
+        line.push_back(static_cast<char>(c));
+    }
+    return !line.empty();
+}
+
 } // namespace
 
 struct Replay::State {
-    ActionList& list;
-    std::ostream& out;
-    ScriptedSender sender;
-    TickPrinter printer;
-    ActionRecord capture;
-    JoystickState joystick;
-    GloveState glove;
-    std::int16_t expandedView = 1; // the log is what the replay prints
-    MessageLog log;
-    ManualClock clock{1000.0};
-    ActionEngine engine;
-    EngineIo io{list, capture, joystick, glove, expandedView, log, clock, sender};
-    bool joystickListed = false;
-
-    State(ActionList& l, ShortMessageSender& s, std::ostream& o) : list(l), out(o), sender(s), printer(o) {
-        capture.povDirection = kPovCentred;
-        log.setListener(&printer);
+    State(const ActionList& list, MidiOutApi* real, std::ostream& o, std::ostream& e)
+        : out(o), output(real ? *real : accepting), ui(e, output), printer(o),
+          core(CoreDevices{joystick, output, inputs, nullptr}, views.views(), ui, clock, coreOptions()) {
+        core.actionList() = list;
+        core.setExpandedView(1); // the log is what the replay prints
+        core.messageLog().setListener(&printer);
+        core.listJoysticks();
     }
 
-    void pollJoystick() {
-        if (!joystickListed) {
-            capture.povDirection = kPovCentred;
-            return;
-        }
-        const JoyInfoEx& r = joystick.joystickReading;
-        capture.povDirection = static_cast<std::int32_t>(r.dwPOV);
-        capture.buttonMask = static_cast<std::int32_t>(r.dwButtons);
-        capture.axisMask = offCentreMask(r, joystick.calibrationCentre, joystick.centreWidth);
+    ~State() { core.shutDown(); } // waits for the messages still on their way to a real port
+
+    CoreOptions coreOptions() {
+        CoreOptions o;
+        o.counter = &noCounter;
+        return o;
     }
 
     void tick() {
         clock.advanceMs(1);
         ++printer.tick;
-        pollJoystick();
-        if (glove.glovePresent != 0) deriveGloveGesture(glove, capture);
-        engine.actions(io);
-        log.clear(); // lines were printed as they came; keep the buffer small
+        core.tick();
+        core.messageLog().clear(); // lines were printed as they came; keep the buffer small
+    }
+
+    void setJoystickPresent(bool present) {
+        if (joystick.present == present) return;
+        joystick.present = present;
+        core.listJoysticks();
     }
 
     void directive(const std::string& name, const Args& a) {
+        JoystickState& stick = core.joystickState();
+        GloveState& glove = core.glove();
         if (name == "centre") {
+            // As a calibration would: the centre the dead zones are measured from.
             a.expect(6);
-            JoyInfoEx& c = joystick.calibrationCentre;
-            std::uint32_t* axes[6] = {&c.dwXpos, &c.dwYpos, &c.dwZpos, &c.dwRpos, &c.dwUpos, &c.dwVpos};
-            for (std::size_t k = 0; k < 6; ++k)
-                *axes[k] = static_cast<std::uint32_t>(a.integer<std::int32_t>(k + 1));
+            readAxes(a, 1, stick.calibrationCentre);
         } else if (name == "width") {
             a.expect(1);
-            joystick.centreWidth = a.integer<std::int32_t>(1);
+            core.setCentreWidth(a.integer<std::int32_t>(1), false);
         } else if (name == "hand") {
             a.expect(1);
             glove.handThreshold = a.integer<std::int32_t>(1);
@@ -160,16 +205,15 @@ struct Replay::State {
             glove.fingerThreshold = a.integer<std::int32_t>(1);
         } else if (name == "joy") {
             a.expect(8);
-            JoyInfoEx& r = joystick.joystickReading;
-            std::uint32_t* axes[6] = {&r.dwXpos, &r.dwYpos, &r.dwZpos, &r.dwRpos, &r.dwUpos, &r.dwVpos};
-            for (std::size_t k = 0; k < 6; ++k)
-                *axes[k] = static_cast<std::uint32_t>(a.integer<std::int32_t>(k + 1));
+            JoyInfoEx r = joystick.reading;
+            readAxes(a, 1, r);
             r.dwButtons = a.integer<std::uint32_t>(7);
             r.dwPOV = a.integer<std::uint32_t>(8);
-            joystickListed = true;
+            joystick.reading = r;
+            setJoystickPresent(true);
         } else if (name == "nojoy") {
             a.expect(0);
-            joystickListed = false;
+            setJoystickPresent(false);
         } else if (name == "glove") {
             a.expect(11);
             for (std::size_t k = 0; k < 5; ++k) {
@@ -183,11 +227,12 @@ struct Replay::State {
             glove.glovePresent = 1;
         } else if (name == "describe") {
             a.expect(0);
+            const ActionList& list = core.actionList();
             for (int i = 1; i <= list.actionCount; ++i)
                 out << i << ": " << describeAction(list[i]) << '\n';
         } else if (name == "fail") {
             a.expect(1);
-            sender.failCode = a.integer<std::int16_t>(1);
+            output.failCode = a.integer<std::int16_t>(1);
         } else if (name == "wait") {
             a.expect(1);
             const double ms = a.real(1);
@@ -197,36 +242,60 @@ struct Replay::State {
             if (a.size() > 1) a.expect(1);
             const long long n = a.size() == 1 ? a.integer<long long>(1) : 1;
             if (n < 0) throw Malformed{"a tick count is not negative"};
+            if (n > kMaxTicks) throw Malformed{"at most " + std::to_string(kMaxTicks) + " ticks at a time"};
             for (long long i = 0; i < n; ++i)
                 tick();
         } else {
             throw Malformed{"unknown directive '" + name + "'"};
         }
     }
+
+    std::ostream& out;
+    AcceptingOutput accepting;
+    ScriptedOutput output;
+    ConsoleUi ui;
+    TickPrinter printer;
+    ScriptedJoystick joystick;
+    NoMidiInputs inputs;
+    NoCounter noCounter;
+    NullViews views;
+    ManualClock clock{1000.0};
+    ProgramCore core;
 };
 
-Replay::Replay(ActionList& list, ShortMessageSender& sender, std::ostream& out)
-    : state_(new State(list, sender, out)) {}
-Replay::~Replay() {
-    delete state_;
+Replay::Replay(const ActionList& list, MidiOutApi* output, std::ostream& out, std::ostream& err)
+    : state_(std::make_unique<State>(list, output, out, err)), err_(err) {}
+Replay::~Replay() = default;
+
+MmResult Replay::openOutput(std::uint32_t deviceId) {
+    return state_->core.midiSender().open(deviceId);
 }
 
-int Replay::run(std::istream& script, std::ostream& err) {
+long long Replay::failedSends() const {
+    return state_->output.realFailures;
+}
+
+int Replay::run(std::istream& script) {
     std::string line;
-    for (long lineNo = 1; std::getline(script, line); ++lineNo) {
-        if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        for (std::string word; words >> word;)
-            w.push_back(word);
-        if (w.empty()) continue;
-        const std::string name = w[0];
+    for (long lineNo = 1;; ++lineNo) {
         try {
+            if (!readLine(script, line)) break;
+            if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+            std::istringstream words(line);
+            std::vector<std::string> w;
+            for (std::string word; words >> word;)
+                w.push_back(word);
+            if (w.empty()) continue;
+            const std::string name = w[0];
             state_->directive(name, Args(std::move(w)));
         } catch (const Malformed& m) {
-            err << "vantaro-replay: line " << lineNo << ": " << m.what << '\n';
+            err_ << "vantaro-replay: line " << lineNo << ": " << m.what << '\n';
             return 2;
         }
+    }
+    if (script.bad()) {
+        err_ << "vantaro-replay: the script could not be read\n";
+        return 2;
     }
     return 0;
 }

@@ -1,50 +1,26 @@
 // vantaro-replay [--port NAME] ACTIONS.dat SCRIPT: plays a scripted input timeline through
-// the real engine; with --port every message goes out on a real MIDI output.
-#include "midi/midi_send.h"
+// the program core; with --port every message goes out on a real MIDI output.
 #include "midi/rtmidi_output.h"
 #include "tools/replay.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <memory>
 
 namespace {
-
-// Without a port every send succeeds; the script's "fail" directive says otherwise.
-class AcceptingSender final : public vantaro::ShortMessageSender {
-public:
-    std::int16_t sendShortMessage(std::uint32_t) override { return 0; }
-};
-
-// The MIDI error window has no screen here: its text goes to stderr once, then the warnings
-// stop, so a port that fails throughout does not flood the terminal.
-class ConsoleUi final : public vantaro::UiPort {
-public:
-    bool askYesNo(const std::string&) override { return false; }
-    void showMessage(const std::string& text) override { std::cerr << "vantaro-replay: " << text << '\n'; }
-    vantaro::MidiErrorChoice showMidiError(const std::string& codeText) override {
-        std::cerr << "vantaro-replay: problem sending MIDI commands:" << codeText << '\n';
-        return vantaro::MidiErrorChoice::StopWarnings;
-    }
-    void endProgram() override {}
-};
 
 int usage() {
     std::cerr << "usage: vantaro-replay [--port NAME] ACTIONS.dat SCRIPT\n";
     return 2;
 }
 
-// Opens the first output whose name contains part; false (with the reason on stderr) if none.
-bool openPort(vantaro::MidiSender& sender, const std::string& part) {
-    vantaro::MidiOutApi& api = sender.api();
+// The first output whose name contains part; -1 (with the reason on stderr) if none.
+int findPort(vantaro::MidiOutApi& api, const std::string& part) {
     const auto n = api.midiOutGetNumDevs();
     for (std::uint32_t id = 0; id < n; ++id) {
         std::string name;
-        if (api.midiOutGetDevCaps(id, name) != 0 || name.find(part) == std::string::npos) continue;
-        const auto r = api.midiOutOpen(&sender.midiOutHandle(), id);
-        if (r == 0) return true;
-        std::cerr << "vantaro-replay: cannot open MIDI output \"" << name << "\", rc = " << r << '\n';
-        return false;
+        if (api.midiOutGetDevCaps(id, name) == 0 && name.find(part) != std::string::npos)
+            return static_cast<int>(id);
     }
     std::cerr << "vantaro-replay: no MIDI output matches \"" << part << "\" (" << n << " outputs";
     if (n > 0) {
@@ -56,7 +32,22 @@ bool openPort(vantaro::MidiSender& sender, const std::string& part) {
         }
     }
     std::cerr << ")\n";
-    return false;
+    return -1;
+}
+
+// Plays the script; 0, 2 for bad input, 1 when output could not be written or sends failed.
+int play(vantaro::Replay& replay, std::istream& script) {
+    const int status = replay.run(script);
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "vantaro-replay: the output could not be written\n";
+        return status != 0 ? status : 1;
+    }
+    if (status == 0 && replay.failedSends() > 0) {
+        std::cerr << "vantaro-replay: " << replay.failedSends() << " sends failed\n";
+        return 1;
+    }
+    return status;
 }
 
 } // namespace
@@ -77,26 +68,33 @@ int main(int argc, char** argv) {
         std::cerr << "vantaro-replay: " << *error << '\n';
         return 2;
     }
-    std::ifstream script(argv[first + 1]);
-    if (!script) {
-        std::cerr << "vantaro-replay: cannot open script " << argv[first + 1] << '\n';
+    // Opening a FIFO or a device would wait for a writer; a folder reads as nothing.
+    const std::filesystem::path scriptPath = argv[first + 1];
+    std::error_code ec;
+    std::ifstream script;
+    if (std::filesystem::is_regular_file(scriptPath, ec)) script.open(scriptPath);
+    if (!script.is_open()) {
+        std::cerr << "vantaro-replay: cannot open script " << scriptPath.string() << '\n';
         return 2;
     }
     if (!withPort) {
-        AcceptingSender sender;
-        vantaro::Replay replay(list, sender, std::cout);
-        return replay.run(script, std::cerr);
+        vantaro::Replay replay(list, nullptr, std::cout, std::cerr);
+        return play(replay, script);
     }
     vantaro::RtMidiOutput output;
-    ConsoleUi ui;
-    vantaro::MidiSender sender(output, ui);
-    if (!openPort(sender, port)) return 2;
+    const int id = findPort(output, port);
+    if (id < 0) return 2;
     int status = 0;
     {
-        vantaro::Replay replay(list, sender, std::cout);
-        status = replay.run(script, std::cerr);
+        // Closing, at the end of this block, waits for the messages still on their way.
+        vantaro::Replay replay(list, &output, std::cout, std::cerr);
+        if (const auto r = replay.openOutput(static_cast<std::uint32_t>(id)); r != 0) {
+            std::string name;
+            output.midiOutGetDevCaps(static_cast<std::uint32_t>(id), name);
+            std::cerr << "vantaro-replay: cannot open MIDI output \"" << name << "\", rc = " << r << '\n';
+            return 2;
+        }
+        status = play(replay, script);
     }
-    // Closing waits for the messages still on their way to the port.
-    output.midiOutClose(sender.midiOutHandle());
     return status;
 }

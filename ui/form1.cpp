@@ -1,6 +1,6 @@
 // The main window's event steps: the action editor, the view switch, the poll and the keys.
 #include "ui/form1.h"
-#include "ui/form1_core.h"
+#include "ui/form1_views.h"
 
 #include "engine/numbers.h"
 #include "storage/settings_keys.h"
@@ -50,13 +50,22 @@ const QUrl kGlovePage(QStringLiteral("https://vantaro.example.org/p5-glove"));
 } // namespace
 
 Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget* parent)
-    : QWidget(parent), midiSender(devices.midiOut, ui), devices_(devices), ui_(ui),
-      options_(std::move(options)) {
-    captureRecord.povDirection = kPovCentred;
+    : QWidget(parent), devices_(devices), ui_(ui), options_(std::move(options)) {
     if (!options_.openUrl) options_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     buildWindow();
-    views_ = std::make_unique<Form1Views>(*this);
-    core_ = std::make_unique<Form1Core>(*this, *views_, devices_);
+    views_ = std::make_unique<Form1Views>(Form1Views{
+        ActionListBox(List1),
+        LiveTexts({Text1, Text2, Text7, Text11, Text12}, Label11),
+        JoystickWidgets(Combo2, Label13, Command4, Label1, Label3),
+        OutputList(Combo1),
+        LagLabel(Label12),
+    });
+    CoreOptions core;
+    core.dataFolder = options_.dataFolder;
+    core.yieldToMessageLoop = [] { QCoreApplication::processEvents(); };
+    core_ = std::make_unique<ProgramCore>(
+        CoreDevices{devices_.joystick, devices_.midiOut, devices_.midiIn, &devices_.glove}, views_->views(),
+        ui_, clock_, std::move(core));
     connectEditor();
     connectDevices();
     applyViewHeight();
@@ -83,18 +92,18 @@ void Form1::connectEditor() {
     for (Typed t : {Typed{Text4, &EditorMarks::changedIncrement}, Typed{Text6, &EditorMarks::changedChannel},
                     Typed{Text5, &EditorMarks::changedController}, Typed{Text8, &EditorMarks::changedLow},
                     Typed{Text9, &EditorMarks::changedHigh}, Typed{Text10, &EditorMarks::changedDelay}}) {
-        connect(t.box, &QLineEdit::textEdited, this, [this, t] { markChanged(editor.marks.*t.mark); });
+        connect(t.box, &QLineEdit::textEdited, this, [this, t] { markChanged(editor_.marks.*t.mark); });
         connect(t.box, &QLineEdit::editingFinished, this, [this, box = t.box] { valueBoxLeft(box); });
     }
     for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
-        connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor.marks.changedTrigger); });
+        connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor_.marks.changedTrigger); });
     connect(Check1, &QCheckBox::stateChanged, this, [this](int) {
         storeSetting(settings::wrap, checkValue(Check1));
-        markChanged(editor.marks.changedWrap);
+        markChanged(editor_.marks.changedWrap);
     });
     connect(Check3, &QCheckBox::stateChanged, this, [this](int) {
         storeSetting(settings::toggle, checkValue(Check3));
-        markChanged(editor.marks.changedToggle);
+        markChanged(editor_.marks.changedToggle);
     });
     for (int i = 0; i < 3; ++i)
         connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
@@ -118,16 +127,12 @@ void Form1::connectEditor() {
 // ---- view ----------------------------------------------------------------------------------
 
 void Form1::switchView() {
-    if (expandedView != 1) {
-        expandedView = 1;
-        Command5->setText(QStringLiteral("&<"));
-    } else {
-        expandedView = 0;
-        Command5->setText(QStringLiteral("&>"));
-    }
+    const std::int16_t expanded = core_->expandedView() != 1 ? 1 : 0;
+    core_->setExpandedView(expanded);
+    Command5->setText(expanded != 0 ? QStringLiteral("&<") : QStringLiteral("&>"));
     applyViewHeight();
     refreshLog();
-    storeSetting(settings::bigform, expandedView);
+    storeSetting(settings::bigform, expanded);
 }
 
 void Form1::showEvent(QShowEvent* event) {
@@ -165,7 +170,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 // ---- poll ----------------------------------------------------------------------------------
 
 void Form1::refreshLog() {
-    if (expandedView == 0 || messageLog.revision() == shownLogRevision_) return;
+    const MessageLog& messageLog = core_->messageLog();
+    if (core_->expandedView() == 0 || messageLog.revision() == shownLogRevision_) return;
     shownLogRevision_ = messageLog.revision();
     QString text = qs(messageLog.text());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -195,7 +201,7 @@ void Form1::markChanged(std::int16_t& mark) {
 void Form1::selectionStep() {
     if (selectedLine() < 0) return;
     Command2->show();
-    EditorMarks& m = editor.marks;
+    EditorMarks& m = editor_.marks;
     m.changedController = m.changedChannel = m.changedIncrement = m.changedTrigger = m.changedLow =
         m.changedHigh = 0;
 }
@@ -203,7 +209,7 @@ void Form1::selectionStep() {
 void Form1::kindStep(int index) {
     Label7->setText(index == 0 ? QStringLiteral("Controller") : QStringLiteral("Note"));
     // Choosing a kind alone does not offer Save.
-    editor.marks.changedKind = 1;
+    editor_.marks.changedKind = 1;
 }
 
 void Form1::sliderStep(QSlider* s) {
@@ -213,29 +219,29 @@ void Form1::sliderStep(QSlider* s) {
     if (s == Slider2) {
         Text4->setText(qs(numberText(v / 100.0)));
         if (store) storeSetting(settings::increment, v);
-        markChanged(editor.marks.changedIncrement);
+        markChanged(editor_.marks.changedIncrement);
     } else if (s == Slider3) {
         Text6->setText(qs(numberText(std::int64_t{v})));
-        editor.nextChannel = static_cast<std::int16_t>(v);
+        editor_.nextChannel = static_cast<std::int16_t>(v);
         if (store) storeSetting(settings::channel, v);
-        markChanged(editor.marks.changedChannel);
+        markChanged(editor_.marks.changedChannel);
     } else if (s == Slider4) {
         Text5->setText(qs(numberText(std::int64_t{v})));
-        editor.nextNumber = static_cast<std::int16_t>(v);
+        editor_.nextNumber = static_cast<std::int16_t>(v);
         if (store) storeSetting(settings::controller, v);
-        markChanged(editor.marks.changedController);
+        markChanged(editor_.marks.changedController);
     } else if (s == Slider5) {
         Text8->setText(qs(numberText(std::int64_t{v})));
         if (store) storeSetting(settings::low, v);
-        markChanged(editor.marks.changedLow);
+        markChanged(editor_.marks.changedLow);
     } else if (s == Slider6) {
         Text9->setText(qs(numberText(std::int64_t{v})));
         if (store) storeSetting(settings::high, v);
-        markChanged(editor.marks.changedHigh);
+        markChanged(editor_.marks.changedHigh);
     } else if (s == Slider7) {
         Text10->setText(qs(numberText(std::int64_t{v})));
         if (store) storeSetting(settings::delay, v);
-        markChanged(editor.marks.changedDelay);
+        markChanged(editor_.marks.changedDelay);
     }
 }
 
@@ -274,8 +280,9 @@ EditorControls Form1::controls() const {
 }
 
 void Form1::addClicked() {
-    if (Combo2->count() == 0) captureRecord.povDirection = kPovCentred;
-    switch (vantaro::addAction(actionList, captureRecord, editor, controls(), glove)) {
+    ActionList& actionList = core_->actionList();
+    if (Combo2->count() == 0) core_->captureRecord().povDirection = kPovCentred;
+    switch (vantaro::addAction(actionList, core_->captureRecord(), editor_, controls(), core_->glove())) {
     case AddOutcome::NothingHeld:
         return;
     case AddOutcome::ListFull:
@@ -284,19 +291,19 @@ void Form1::addClicked() {
     case AddOutcome::Added:
         break;
     }
-    appendListLine(actionList[actionList.actionCount]);
-    saveActions();
-    advanceNext(editor);
-    Slider3->setValue(editor.nextChannel);
-    Slider4->setValue(editor.nextNumber);
+    core_->appendListLine(actionList[actionList.actionCount]);
+    core_->saveActions();
+    advanceNext(editor_);
+    Slider3->setValue(editor_.nextChannel);
+    Slider4->setValue(editor_.nextNumber);
     if (List1->count() >= 1) Command8->show();
 }
 
 void Form1::saveClicked() {
     const int r = selectedLine();
     if (r < 0) return;
-    saveAction(actionList, r + 1, captureRecord, editor, controls(), glove);
-    rewriteActionFile();
+    saveAction(core_->actionList(), r + 1, core_->captureRecord(), editor_, controls(), core_->glove());
+    core_->rewriteActionFile();
     Command3->hide();
     if (List1->count() > r) selectLine(r);
 }
@@ -304,6 +311,7 @@ void Form1::saveClicked() {
 void Form1::deleteClicked() {
     const int r = selectedLine();
     if (r < 0) return;
+    EditorState& editor = editor_;
     if (editor.alwaysDelete == 0) {
         switch (ui_.confirmDelete()) {
         case QtUiPort::DeleteAnswer::Always:
@@ -319,8 +327,8 @@ void Form1::deleteClicked() {
     if (editor.deleteConfirmed != 1 && editor.alwaysDelete != 1) return;
     editor.deleteConfirmed = 0;
     const int i = r + 1;
-    if (!vantaro::removeAction(actionList, i)) return;
-    rewriteActionFile();
+    if (!vantaro::removeAction(core_->actionList(), i)) return;
+    core_->rewriteActionFile();
     const int line = std::min(i, List1->count()) - 1;
     if (line >= 0) selectLine(line);
     if (selectedLine() < 0) {
@@ -333,12 +341,7 @@ void Form1::deleteClicked() {
 // ---- persistence ---------------------------------------------------------------------------
 
 void Form1::storeSetting(const SettingKey& key, std::int32_t value) {
-    if (writeSettingValue(settingsPath(), key, value)) {
-        settingsFailureShown_ = false;
-        return;
-    }
-    // Reported once; the next successful write arms the report again.
-    reportSettingsFailure();
+    (void)core_->storeSetting(key, value);
 }
 
 } // namespace vantaro

@@ -1,12 +1,8 @@
 #pragma once
 // The main window: every widget of the program, the state objects the core works on, the
 // action editor's event steps, start-up and shut-down.
-#include "engine/action_engine.h"
-#include "engine/action_record.h"
+#include "core/program_core.h"
 #include "engine/clock.h"
-#include "engine/input_state.h"
-#include "engine/message_log.h"
-#include "midi/midi_send.h"
 #include "storage/settings_keys.h"
 #include "ui/editor.h"
 #include "ui/qt_ui_port.h"
@@ -38,9 +34,8 @@ class GloveBridge;
 class JoystickApi;
 class MidiInApi;
 class MidiOutApi;
-class Form1Views;
+struct Form1Views;
 struct GloveWidgets;
-struct Form1Core;
 
 // The devices the window works with; owned by main() (or a test) and outliving the window.
 struct ProgramDevices {
@@ -55,6 +50,8 @@ struct Form1Options {
     int splashMs = 5000;                      // 0: no splash window
     std::function<void(const QUrl&)> openUrl; // defaults to the desktop's browser
     std::function<void()> quit;               // the end of shut-down; defaults to leaving the event loop
+    bool runTimer = true;    // false: the poll runs only when tick() is called (tests that step it)
+    std::string startupNote; // a line for the message log at start-up (empty: none)
 };
 
 class Form1 final : public QWidget {
@@ -71,44 +68,17 @@ public:
     void startUp();
     // Releases the devices in order; the quit and close paths both end here.
     void shutDown();
-
-    // The outer height the current view asks for, in twips.
-    int outerHeightTwips() const { return expandedView != 0 ? kExpandedHeight : kCompactHeight; }
-    std::filesystem::path settingsPath() const { return options_.dataFolder / "jmconfig.ini"; }
-    std::filesystem::path actionFilePath() const { return options_.dataFolder / "jmconfig.dat"; }
-
-    // The core's state, owned here and handed to the operations by reference.
-    ActionList actionList;
-    ActionRecord captureRecord;
-    JoystickState joystick;
-    GloveState glove;
-    ActionEngine engine;
-    MessageLog messageLog;
-    SteadyClock clock;
-    MidiSender midiSender;
-    EditorState editor;
-    std::int16_t expandedView = 0;
-
-    // Widgets, by the names the program's texts use for them.
-    QListWidget* List1;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8,
-        *Command9, *Command10, *Command11, *Command12, *Command13;
-    QLabel *Label2, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label12, *Label13,
-        *Label14, *Label15, *Label16, *Label17, *Label18;
-    std::array<QLabel*, 8> Label1{};
-    std::array<QLabel*, 6> Label3{};
-    std::array<QLabel*, 28> Label11{};
-    QLineEdit *Text1, *Text2, *Text4, *Text5, *Text6, *Text7, *Text8, *Text9, *Text10, *Text11, *Text12;
-    QPlainTextEdit* Text3;
-    std::array<QRadioButton*, 3> Option1{};
-    QCheckBox *Check1, *Check3;
-    QSlider *Slider1, *Slider2, *Slider3, *Slider4, *Slider5, *Slider6, *Slider7, *Slider8, *Slider9;
-    QComboBox *Combo1, *Combo2;
-    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
-    QTimer* Timer1;
-
     // One poll: devices, engine, live texts, log. Timer1 calls it every millisecond.
     void tick();
+
+    // The outer height the current view asks for, in twips.
+    int outerHeightTwips() const { return core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight; }
+    std::filesystem::path settingsPath() const { return core_->settingsPath(); }
+    std::filesystem::path actionFilePath() const { return core_->actionFilePath(); }
+
+    // What the window keeps, for reading (the screenshot program, tests).
+    const ProgramCore& core() const { return *core_; }
+    const EditorState& editor() const { return editor_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -129,7 +99,6 @@ private:
     void valueBoxLeft(QLineEdit* box);
     void markChanged(std::int16_t& mark);
     void kindStep(int index);
-    void appendListLine(const ActionRecord& record);
     void addClicked();
     void saveClicked();
     void deleteClicked();
@@ -137,31 +106,42 @@ private:
     int selectedLine() const;
     void selectLine(int line);
 
-    // Persistence with its failures reported once.
     void storeSetting(const SettingKey& key, std::int32_t value);
-    bool saveActions();
     void loadActions();
-    void rewriteActionFile();
     void importClicked();
     void exportClicked();
     void routeClicked();
     void refreshLog();
-    void reportSettingsFailure();
+
+    // Widgets, by the names the program's texts use for them.
+    QListWidget* List1;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8,
+        *Command9, *Command10, *Command11, *Command12, *Command13;
+    QLabel *Label2, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label12, *Label13,
+        *Label14, *Label15, *Label16, *Label17, *Label18;
+    std::array<QLabel*, 8> Label1{};
+    std::array<QLabel*, 6> Label3{};
+    std::array<QLabel*, 28> Label11{};
+    QLineEdit *Text1, *Text2, *Text4, *Text5, *Text6, *Text7, *Text8, *Text9, *Text10, *Text11, *Text12;
+    QPlainTextEdit* Text3;
+    std::array<QRadioButton*, 3> Option1{};
+    QCheckBox *Check1, *Check3;
+    QSlider *Slider1, *Slider2, *Slider3, *Slider4, *Slider5, *Slider6, *Slider7, *Slider8, *Slider9;
+    QComboBox *Combo1, *Combo2;
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
+    QTimer* Timer1;
 
     ProgramDevices devices_;
     QtUiPort& ui_;
     Form1Options options_;
+    SteadyClock clock_;
+    EditorState editor_;
     bool shownOnce_ = false;
     bool shutDown_ = false;
     bool ended_ = false; // the action file's failure path ended the program
-    bool settingsFailureShown_ = false;
     std::uint64_t shownLogRevision_ = 0;
     std::unique_ptr<Form1Views> views_;
-    std::unique_ptr<Form1Core> core_;
-
-    friend class Form1Views;
-    friend class Form1OutputList;
-    friend struct Form1Core;
+    std::unique_ptr<ProgramCore> core_;
 };
 
 // The caption of the main window for a version: "Vantaro v" with minor and revision.

@@ -236,10 +236,10 @@ void Form1::buildWindow() {
 
 void Form1::applyViewHeight() {
     const Twips t = Twips::forScreen();
-    const int client = (expandedView != 0 ? kExpandedHeight : kCompactHeight) - kNonClientHeight;
+    const int client = (core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight) - kNonClientHeight;
     setFixedSize(t.px(kClientWidth), t.px(client));
     // Widgets below the compact height are hidden with it, so the keyboard cannot reach them.
-    const bool expanded = expandedView != 0;
+    const bool expanded = core_->expandedView() != 0;
     for (QWidget* lower : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Text3, Command10, Command11,
                                                           Command6, Command9})
         lower->setVisible(expanded);

@@ -1,6 +1,8 @@
 // Start-up and shut-down of the main window, and the device controls' handlers.
 #include "ui/form1.h"
-#include "ui/form1_core.h"
+#include "ui/form1_views.h"
+
+#include "devices/glove_bridge.h"
 
 #include "engine/numbers.h"
 #include "storage/settings.h"
@@ -14,8 +16,8 @@
 #include <QSlider>
 #include <QTimer>
 #include <new>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #ifndef VANTARO_VERSION_MINOR
 #define VANTARO_VERSION_MINOR 0
@@ -104,36 +106,27 @@ void setCheck(QCheckBox* box, std::int16_t value) {
 } // namespace
 
 void Form1::connectDevices() {
-    connect(Combo1, &QComboBox::activated, this, [this](int index) {
-        if (!core_->outputPort.select(index)) reportSettingsFailure();
-    });
-    connect(Combo2, &QComboBox::activated, this, [this](int index) {
-        if (!core_->joystick.selectJoystick(index)) reportSettingsFailure();
-    });
-    connect(Slider1, &QSlider::valueChanged, this, [this](int v) {
-        joystick.centreWidth = v;
-        if (Slider1->isSliderDown()) return; // stored on release
-        if (!core_->joystick.centreWidthChanged(joystick, v)) reportSettingsFailure();
-    });
-    connect(Slider1, &QSlider::sliderReleased, this, [this] {
-        if (!core_->joystick.centreWidthChanged(joystick, Slider1->value())) reportSettingsFailure();
-    });
+    connect(Combo1, &QComboBox::activated, this, [this](int index) { core_->selectOutput(index); });
+    connect(Combo2, &QComboBox::activated, this, [this](int index) { core_->selectJoystick(index); });
+    // While dragged the width applies at once and is stored on release.
+    connect(Slider1, &QSlider::valueChanged, this,
+            [this](int v) { core_->setCentreWidth(v, !Slider1->isSliderDown()); });
+    connect(Slider1, &QSlider::sliderReleased, this,
+            [this] { core_->setCentreWidth(Slider1->value(), true); });
     connect(Slider8, &QSlider::valueChanged, this, [this](int v) {
-        glove.handThreshold = v;
+        core_->glove().handThreshold = v;
         if (!Slider8->isSliderDown()) storeSetting(settings::centerP5Hand, v);
     });
     connect(Slider8, &QSlider::sliderReleased, this,
             [this] { storeSetting(settings::centerP5Hand, Slider8->value()); });
     connect(Slider9, &QSlider::valueChanged, this, [this](int v) {
-        glove.fingerThreshold = v;
+        core_->glove().fingerThreshold = v;
         if (!Slider9->isSliderDown()) storeSetting(settings::centerP5Finger, v);
     });
     connect(Slider9, &QSlider::sliderReleased, this,
             [this] { storeSetting(settings::centerP5Finger, Slider9->value()); });
-    connect(Command4, &QPushButton::clicked, this, [this] {
-        if (!core_->joystick.calibrate(joystick)) reportSettingsFailure();
-    });
-    connect(Command13, &QPushButton::clicked, this, [this] { (void)centreGlove(core_->gloveBridge); });
+    connect(Command4, &QPushButton::clicked, this, [this] { core_->calibrate(); });
+    connect(Command13, &QPushButton::clicked, this, [this] { (void)centreGlove(devices_.glove); });
     connect(Command7, &QPushButton::clicked, this, &Form1::importClicked);
     connect(Command8, &QPushButton::clicked, this, &Form1::exportClicked);
     connect(Command6, &QPushButton::clicked, this, &Form1::routeClicked);
@@ -150,9 +143,11 @@ void Form1::applyGloveWidgets(const GloveWidgets& shown) {
 void Form1::startUp() {
     StartupTrap trap(ui_);
     const auto ini = settingsPath();
+    JoystickState& joystick = core_->joystickState();
+    GloveState& glove = core_->glove();
 
     applyGloveWidgets(GloveWidgets{});
-    trap([&] { applyGloveWidgets(gloveStartUp(core_->gloveBridge, glove, ui_)); });
+    trap([&] { applyGloveWidgets(gloveStartUp(devices_.glove, core_->glove(), ui_)); });
     if (options_.splashMs > 0) trap([&] { ui_.showSplash(options_.splashMs); });
     setWindowTitle(windowCaption(VANTARO_VERSION_MINOR, VANTARO_VERSION_REVISION));
 
@@ -160,13 +155,13 @@ void Form1::startUp() {
     trap([&] { firstRun = readSettingNumber(ini, settings::config) == 0; });
     if (firstRun) {
         trap([&] {
-            if (!writeFirstRunSettings(ini)) reportSettingsFailure();
+            if (!writeFirstRunSettings(ini)) core_->reportSettingsFailure();
         });
         joystick.autoCentre = 1;
     }
 
-    trap([&] { expandedView = need16(readSettingInt16(ini, settings::bigform)); });
-    Command5->setText(expandedView == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
+    trap([&] { core_->setExpandedView(need16(readSettingInt16(ini, settings::bigform))); });
+    Command5->setText(core_->expandedView() == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
     applyViewHeight();
 
     const std::pair<const SettingKey*, std::uint32_t*> centres[] = {
@@ -181,8 +176,8 @@ void Form1::startUp() {
         if (readSettingNumber(ini, settings::calibrated) == 1) Label13->hide();
     });
 
-    trap([&] { editor.nextNumber = need16(readSettingInt16(ini, settings::controller)); });
-    trap([&] { editor.nextChannel = need16(readSettingInt16(ini, settings::channel)); });
+    trap([&] { editor_.nextNumber = need16(readSettingInt16(ini, settings::controller)); });
+    trap([&] { editor_.nextChannel = need16(readSettingInt16(ini, settings::channel)); });
 
     trap([&] { loadActions(); });
     if (ended_) return;
@@ -206,8 +201,8 @@ void Form1::startUp() {
     };
     const Restore restores[] = {
         {Slider2, [&] { return need32(readSettingInt32(ini, settings::increment)); }},
-        {Slider4, [&] { return std::int32_t{editor.nextNumber}; }},
-        {Slider3, [&] { return std::int32_t{editor.nextChannel}; }},
+        {Slider4, [&] { return std::int32_t{editor_.nextNumber}; }},
+        {Slider3, [&] { return std::int32_t{editor_.nextChannel}; }},
         {Slider5, [&] { return need32(readSettingInt32(ini, settings::low)); }},
         {Slider6, [&] { return need32(readSettingInt32(ini, settings::high)); }},
         {Slider7, [&] { return need32(readSettingInt32(ini, settings::delay)); }},
@@ -218,13 +213,14 @@ void Form1::startUp() {
     }
 
     trap([&] {
-        if (core_->outputPort.listDevices() == kOverflowError) throw overflow();
+        if (core_->listOutputs() == kOverflowError) throw overflow();
     });
     trap([&] {
-        if (core_->joystick.listJoysticks() == kOverflowError) throw overflow();
+        if (core_->listJoysticks() == kOverflowError) throw overflow();
     });
+    if (!options_.startupNote.empty()) core_->messageLog().appendLine(options_.startupNote);
 
-    Timer1->start();
+    if (options_.runTimer) Timer1->start();
 }
 
 void Form1::shutDown() {
@@ -232,29 +228,11 @@ void Form1::shutDown() {
     shutDown_ = true;
     Timer1->stop();
     // Every step is tried; nothing is reported from here on.
-    try {
-        core_->outputPort.close();
-    } catch (...) {
-    }
-    try {
-        gloveShutDown(core_->gloveBridge, glove);
-    } catch (...) {
-    }
-    try {
-        core_->routing.closeAll();
-    } catch (...) {
-    }
+    core_->shutDown();
     if (options_.quit)
         options_.quit();
     else
         QCoreApplication::quit();
-}
-
-void Form1::reportSettingsFailure() {
-    if (settingsFailureShown_) return;
-    settingsFailureShown_ = true;
-    ui_.showMessage("The settings could not be written to " + settingsPath().string() +
-                    ".  Changed settings will not be kept until the file can be written again.");
 }
 
 } // namespace vantaro

@@ -4,7 +4,9 @@
 #include "devices/glove_bridge.h"
 #include "palmlet/sdk/p5sim.h"
 
-#include "glove_sim.h"
+#include "support/glove_sim.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,33 +24,8 @@ namespace {
 using test::binFolder;
 using test::sdkCalls;
 
-class RecordingUi final : public UiPort {
-public:
-    bool askYesNo(const std::string& text) override {
-        messages.push_back("ask: " + text);
-        return false;
-    }
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    MidiErrorChoice showMidiError(const std::string& text) override {
-        messages.push_back("midi: " + text);
-        return MidiErrorChoice::Okay;
-    }
-    void endProgram() override { messages.emplace_back("end"); }
-    std::vector<std::string> messages;
-};
-
-// A folder of its own for a test, removed afterwards.
-struct TempFolder {
-    TempFolder() {
-        path = std::filesystem::temp_directory_path() /
-               ("vantaro-glove-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempFolder() { std::filesystem::remove_all(path); }
-    std::filesystem::path path;
-};
+using test::ScriptedUi;
+using test::TempFolder;
 
 GloveState gestureOf(std::int32_t hand, std::int32_t finger, std::array<std::uint8_t, 5> bends,
                      std::array<float, 6> pose) {
@@ -127,7 +104,7 @@ TEST(GloveBridgeFailure, RecognisedByTheLibraryNameAtTheEnd) {
 class GloveProgram : public ::testing::Test {
 protected:
     void SetUp() override { p5sim_reset(); }
-    RecordingUi ui;
+    ScriptedUi ui;
     GloveState glove;
     ActionRecord capture;
 };
@@ -170,7 +147,7 @@ TEST_F(GloveProgram, WithoutExactlyOneGloveTheProgramRunsWithoutIt) {
 TEST_F(GloveProgram, MissingLibraryIsSilentAndShutDownLeavesTheGloveAlone) {
     p5sim_attach(1);
     TempFolder empty;
-    GloveBridge bridge(empty.path);
+    GloveBridge bridge(empty.path());
     const GloveWidgets shown = gloveStartUp(bridge, glove, ui);
     EXPECT_EQ(glove.glovePresent, 0);
     EXPECT_TRUE(shown.noGloveLabel);
@@ -193,8 +170,8 @@ TEST_F(GloveProgram, MissingLibraryIsSilentAndShutDownLeavesTheGloveAlone) {
 TEST_F(GloveProgram, LibraryWithoutTheExportsFailsByNameAndThePollStops) {
     // A library by the bridge's name that lacks its functions: the SDK layer itself.
     TempFolder folder;
-    std::filesystem::copy_file(binFolder() / "libp5dll.so", folder.path / kPalmletFileName);
-    GloveBridge bridge(folder.path);
+    std::filesystem::copy_file(binFolder() / "libp5dll.so", folder.path() / kPalmletFileName);
+    GloveBridge bridge(folder.path());
     gloveStartUp(bridge, glove, ui);
     EXPECT_TRUE(bridge.loaded());
     EXPECT_EQ(glove.glovePresent, 0);

@@ -3,7 +3,8 @@
 #include "devices/sdl_joystick.h"
 #include "engine/numbers.h"
 #include "storage/settings.h"
-#include "virtual_stick.h"
+#include "support/core_rig.h"
+#include "support/virtual_stick.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ using vantaro::test::VirtualStick;
 namespace {
 
 struct RecordingView final : JoystickView {
+    void clearJoystickEntries() override { entries.clear(); }
     void addJoystickEntry(std::string_view name) override { entries.emplace_back(name); }
     void showSelectedEntry(int position) override { selected = position; }
     void hideCalibrationPrompt() override { promptHidden = true; }
@@ -61,11 +63,20 @@ protected:
         sticks.push_back(std::make_unique<VirtualStick>(name));
         return *sticks.back();
     }
+    // The joystick as the program core holds it, with this test's view of the list and labels.
     Joystick& makeJoystick() {
-        joystick = std::make_unique<Joystick>(*api, view, ini);
-        return *joystick;
+        CoreOptions options;
+        options.dataFolder = dir;
+        CoreViews views = nullViews.views();
+        core = std::make_unique<ProgramCore>(
+            CoreDevices{*api, midi, inputs, nullptr},
+            CoreViews{views.actionList, views.status, view, views.outputs, views.lag}, ui, clock, options);
+        return core->joystick();
     }
-    void poll(bool expanded = false) { joystick->readJoystick(state, capture, expanded); }
+    int list() { return core->listJoysticks(); }
+    void poll(bool expanded = false) {
+        core->joystick().readJoystick(core->joystickState(), core->captureRecord(), expanded);
+    }
     std::string iniText() {
         std::ifstream in(ini);
         std::stringstream s;
@@ -80,9 +91,12 @@ protected:
     std::vector<std::unique_ptr<VirtualStick>> sticks;
     std::filesystem::path dir, ini;
     RecordingView view;
-    std::unique_ptr<Joystick> joystick;
-    JoystickState state;
-    ActionRecord capture;
+    NullViews nullViews;
+    test::FakeMidiOut midi;
+    NoMidiInputs inputs;
+    test::ScriptedUi ui;
+    ManualClock clock;
+    std::unique_ptr<ProgramCore> core;
 };
 
 TEST_F(JoystickTest, ListsOnlyIdsWithCapabilitiesAndSelectsTheStoredPosition) {
@@ -95,7 +109,7 @@ TEST_F(JoystickTest, ListsOnlyIdsWithCapabilitiesAndSelectsTheStoredPosition) {
     store("DeviceNumber", " 1");
 
     Joystick& j = makeJoystick();
-    EXPECT_EQ(j.listJoysticks(), 0);
+    EXPECT_EQ(list(), 0);
     EXPECT_EQ(view.entries, (std::vector<std::string>{"Stick A", "Stick C"}));
     EXPECT_EQ(j.joystickCount(), 2);
     EXPECT_EQ(j.joystickIds()[1], 2);
@@ -104,13 +118,13 @@ TEST_F(JoystickTest, ListsOnlyIdsWithCapabilitiesAndSelectsTheStoredPosition) {
     EXPECT_FALSE(view.promptHidden);
 
     poll();
-    EXPECT_EQ(capture.buttonMask, 1 << 4) << "the second entry polls id 2";
+    EXPECT_EQ(core->captureRecord().buttonMask, 1 << 4) << "the second entry polls id 2";
 
     // Choosing the first entry polls id 0 and stores its list position.
-    EXPECT_TRUE(j.selectJoystick(0));
+    EXPECT_TRUE(core->selectJoystick(0));
     EXPECT_EQ(j.joystickId(), 0);
     EXPECT_NE(iniText().find("DeviceNumber= 0"), std::string::npos) << iniText();
-    EXPECT_FALSE(j.selectJoystick(2));
+    EXPECT_FALSE(core->selectJoystick(2));
     EXPECT_EQ(j.joystickId(), 0);
 }
 
@@ -119,152 +133,154 @@ TEST_F(JoystickTest, AStoredPositionOutsideTheListSelectsNothing) {
     a.button(0, true);
     store("DeviceNumber", " 1");
     Joystick& j = makeJoystick();
-    EXPECT_EQ(j.listJoysticks(), 0);
+    EXPECT_EQ(list(), 0);
     EXPECT_EQ(view.selected, -1);
     EXPECT_EQ(j.joystickId(), 0);
     EXPECT_NE(iniText().find("DeviceNumber= 1"), std::string::npos) << "left as stored";
     poll();
-    EXPECT_EQ(capture.buttonMask, 1) << "device id 0 is polled";
+    EXPECT_EQ(core->captureRecord().buttonMask, 1) << "device id 0 is polled";
 }
 
 TEST_F(JoystickTest, StoredPositionsThatAreNotSmallNumbers) {
     plug("Stick");
     store("DeviceNumber", "70000");
-    EXPECT_EQ(makeJoystick().listJoysticks(), kOverflowError);
+    EXPECT_EQ((makeJoystick(), list()), kOverflowError);
     EXPECT_EQ(view.selected, -1);
 
     view = RecordingView{};
     store("DeviceNumber", "junk");
-    EXPECT_EQ(makeJoystick().listJoysticks(), 0);
+    EXPECT_EQ((makeJoystick(), list()), 0);
     EXPECT_EQ(view.selected, 0) << "text without a number reads as 0";
 
     view = RecordingView{};
     store("DeviceNumber", "-1");
-    EXPECT_EQ(makeJoystick().listJoysticks(), 0);
+    EXPECT_EQ((makeJoystick(), list()), 0);
     EXPECT_EQ(view.selected, -1);
 }
 
 TEST_F(JoystickTest, WithoutAJoystickThePollMakesTheHatCentredAndKeepsTheRest) {
-    Joystick& j = makeJoystick();
-    EXPECT_EQ(j.listJoysticks(), 0);
+    makeJoystick();
+    EXPECT_EQ(list(), 0);
     EXPECT_TRUE(view.entries.empty());
     EXPECT_TRUE(view.promptHidden);
     EXPECT_TRUE(view.buttonHidden);
-    capture.povDirection = 9000;
-    capture.buttonMask = 6;
-    capture.axisMask = 3;
+    core->captureRecord().povDirection = 9000;
+    core->captureRecord().buttonMask = 6;
+    core->captureRecord().axisMask = 3;
     poll(true);
-    EXPECT_EQ(capture.povDirection, 65535);
-    EXPECT_EQ(capture.buttonMask, 6);
-    EXPECT_EQ(capture.axisMask, 3);
+    EXPECT_EQ(core->captureRecord().povDirection, 65535);
+    EXPECT_EQ(core->captureRecord().buttonMask, 6);
+    EXPECT_EQ(core->captureRecord().axisMask, 3);
     EXPECT_EQ(view.labelWrites, 0);
 }
 
 TEST_F(JoystickTest, DeadZoneEdgesBelongToTheZone) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
-    std::uint32_t* centres[6] = {&state.calibrationCentre.dwXpos, &state.calibrationCentre.dwYpos,
-                                 &state.calibrationCentre.dwZpos, &state.calibrationCentre.dwRpos,
-                                 &state.calibrationCentre.dwUpos, &state.calibrationCentre.dwVpos};
+    (makeJoystick(), list());
+    std::uint32_t* centres[6] = {
+        &core->joystickState().calibrationCentre.dwXpos, &core->joystickState().calibrationCentre.dwYpos,
+        &core->joystickState().calibrationCentre.dwZpos, &core->joystickState().calibrationCentre.dwRpos,
+        &core->joystickState().calibrationCentre.dwUpos, &core->joystickState().calibrationCentre.dwVpos};
     for (auto* c : centres)
         *c = 32768;
-    state.centreWidth = 7000;
+    core->joystickState().centreWidth = 7000;
 
     // Readings 25768 and 39768 lie on the edges; one unit further is outside.
     const std::int16_t inside[6] = {25768 - 32768, 39768 - 32768, 0, 25768 - 32768, 39768 - 32768, 0};
     for (int a = 0; a < 6; ++a)
         s.axis(a, inside[a]);
     poll();
-    EXPECT_EQ(state.joystickReading.dwXpos, 25768u);
-    EXPECT_EQ(state.joystickReading.dwYpos, 39768u);
-    EXPECT_EQ(capture.axisMask, 0);
+    EXPECT_EQ(core->joystickState().joystickReading.dwXpos, 25768u);
+    EXPECT_EQ(core->joystickState().joystickReading.dwYpos, 39768u);
+    EXPECT_EQ(core->captureRecord().axisMask, 0);
 
     const std::int16_t outside[6] = {25767 - 32768, 0, 39769 - 32768, 0, 25767 - 32768, 39769 - 32768};
     for (int a = 0; a < 6; ++a)
         s.axis(a, outside[a]);
     poll();
-    EXPECT_EQ(capture.axisMask, 1 | 4 | 16 | 32);
+    EXPECT_EQ(core->captureRecord().axisMask, 1 | 4 | 16 | 32);
 
     // Width 0: one unit from the centre is off centre.
-    ASSERT_TRUE(joystick->centreWidthChanged(state, 0));
+    core->setCentreWidth(0, true);
     for (int a = 0; a < 6; ++a)
         s.axis(a, 0);
     s.axis(3, 1);
     poll();
-    EXPECT_EQ(capture.axisMask, 8);
+    EXPECT_EQ(core->captureRecord().axisMask, 8);
 }
 
 TEST_F(JoystickTest, CentresNearTheThirtyTwoBitLimitsDoNotOverflow) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
+    (makeJoystick(), list());
     s.axis(0, 32767);  // X 65535
     s.axis(1, -32768); // Y 0
     // Z, R, U and V rest at 32768.
     constexpr std::int32_t big = std::numeric_limits<std::int32_t>::max();
     constexpr std::int32_t small = std::numeric_limits<std::int32_t>::min();
-    JoyInfoEx& c = state.calibrationCentre;
+    JoyInfoEx& c = core->joystickState().calibrationCentre;
     c.dwXpos = static_cast<std::uint32_t>(big);
     c.dwYpos = static_cast<std::uint32_t>(small);
     c.dwZpos = static_cast<std::uint32_t>(big);
     c.dwRpos = static_cast<std::uint32_t>(small);
     c.dwUpos = c.dwVpos = 32768;
-    state.centreWidth = 20000;
+    core->joystickState().centreWidth = 20000;
     poll();
-    EXPECT_EQ(capture.axisMask, 1 | 2 | 4 | 8);
+    EXPECT_EQ(core->captureRecord().axisMask, 1 | 2 | 4 | 8);
 
     // The widest width: a centre at the top reaches down to 0, one at the bottom up to -1.
-    state.centreWidth = big;
+    core->joystickState().centreWidth = big;
     poll();
-    EXPECT_EQ(capture.axisMask, 2 | 8);
+    EXPECT_EQ(core->captureRecord().axisMask, 2 | 8);
     c.dwXpos = static_cast<std::uint32_t>(small);
     c.dwYpos = static_cast<std::uint32_t>(big);
     poll();
-    EXPECT_EQ(capture.axisMask, 1 | 8);
+    EXPECT_EQ(core->captureRecord().axisMask, 1 | 8);
 
     // A negative width from a hand-edited file: nothing lies inside.
-    state.centreWidth = small;
-    c = state.joystickReading;
+    core->joystickState().centreWidth = small;
+    c = core->joystickState().joystickReading;
     poll();
-    EXPECT_EQ(capture.axisMask, 63);
+    EXPECT_EQ(core->captureRecord().axisMask, 63);
 }
 
 TEST_F(JoystickTest, AutoCentreKeepsEveryAxisCentredForTheWholeRun) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
-    state.autoCentre = 1;
-    state.centreWidth = 0;
+    (makeJoystick(), list());
+    core->joystickState().autoCentre = 1;
+    core->joystickState().centreWidth = 0;
     const std::int16_t moves[][6] = {{32767, -32768, 100, 0, -5, 7}, {-32768, 32767, 0, 20000, 1, -1}};
     for (const auto& m : moves) {
         for (int a = 0; a < 6; ++a)
             s.axis(a, m[a]);
         poll();
-        EXPECT_EQ(capture.axisMask, 0);
-        EXPECT_EQ(state.calibrationCentre.dwRpos, state.joystickReading.dwRpos);
+        EXPECT_EQ(core->captureRecord().axisMask, 0);
+        EXPECT_EQ(core->joystickState().calibrationCentre.dwRpos,
+                  core->joystickState().joystickReading.dwRpos);
     }
     // A calibration in that run stores the centre but the tracking goes on.
-    ASSERT_TRUE(joystick->calibrate(state));
+    core->calibrate();
     s.axis(0, 0);
     poll();
-    EXPECT_EQ(capture.axisMask, 0);
-    EXPECT_EQ(state.calibrationCentre.dwXpos, 32768u);
+    EXPECT_EQ(core->captureRecord().axisMask, 0);
+    EXPECT_EQ(core->joystickState().calibrationCentre.dwXpos, 32768u);
 }
 
 TEST_F(JoystickTest, CalibrateMakesTheLastReadingTheCentreAndStoresFourAxes) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
-    state.centreWidth = 7000;
+    (makeJoystick(), list());
+    core->joystickState().centreWidth = 7000;
     const std::int16_t held[6] = {20000, -20000, 12000, -12000, 30000, 25000};
     for (int a = 0; a < 6; ++a)
         s.axis(a, held[a]);
     poll();
-    EXPECT_EQ(capture.axisMask, 63) << "centres start at 0";
+    EXPECT_EQ(core->captureRecord().axisMask, 63) << "centres start at 0";
 
     s.axis(0, 0); // moved after the poll: calibration does not read again
-    ASSERT_TRUE(joystick->calibrate(state));
+    core->calibrate();
     EXPECT_TRUE(view.promptHidden);
     EXPECT_FALSE(view.buttonHidden);
-    EXPECT_EQ(state.calibrationCentre.dwXpos, 52768u);
-    EXPECT_EQ(state.calibrationCentre.dwVpos, 57768u);
+    EXPECT_EQ(core->joystickState().calibrationCentre.dwXpos, 52768u);
+    EXPECT_EQ(core->joystickState().calibrationCentre.dwVpos, 57768u);
     const std::string text = iniText();
     const char* lines[] = {"dwXpos= 52768", "dwYpos= 12768", "dwZpos= 44768", "dwRpos= 20768",
                            "calibrated= 1"};
@@ -283,26 +299,26 @@ TEST_F(JoystickTest, CalibrateMakesTheLastReadingTheCentreAndStoresFourAxes) {
         s.axis(a, held[a]);
     s.axis(0, 0);
     poll();
-    EXPECT_EQ(capture.axisMask, 1);
+    EXPECT_EQ(core->captureRecord().axisMask, 1);
 }
 
 TEST_F(JoystickTest, CentreWidthIsStoredAndUsedFromTheNextPoll) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
-    state.calibrationCentre.dwXpos = 32768;
-    state.centreWidth = 7000;
+    (makeJoystick(), list());
+    core->joystickState().calibrationCentre.dwXpos = 32768;
+    core->joystickState().centreWidth = 7000;
     s.axis(0, 5000);
     poll();
-    EXPECT_EQ(capture.axisMask & 1, 0);
-    ASSERT_TRUE(joystick->centreWidthChanged(state, 4999));
+    EXPECT_EQ(core->captureRecord().axisMask & 1, 0);
+    core->setCentreWidth(4999, true);
     EXPECT_NE(iniText().find("CenterWidth= 4999"), std::string::npos) << iniText();
     poll();
-    EXPECT_EQ(capture.axisMask & 1, 1);
+    EXPECT_EQ(core->captureRecord().axisMask & 1, 1);
 }
 
 TEST_F(JoystickTest, ExpandedViewLabelsAreWrittenOnlyWhenTheyChange) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
+    (makeJoystick(), list());
     s.axis(0, -32768);
     s.axis(3, 100);
     s.button(0, true);
@@ -310,8 +326,8 @@ TEST_F(JoystickTest, ExpandedViewLabelsAreWrittenOnlyWhenTheyChange) {
     s.hat(SDL_HAT_LEFTUP);
     poll(false);
     EXPECT_EQ(view.labelWrites, 0) << "hidden labels are not touched";
-    EXPECT_EQ(capture.povDirection, 31500);
-    EXPECT_EQ(capture.buttonMask, 0x21);
+    EXPECT_EQ(core->captureRecord().povDirection, 31500);
+    EXPECT_EQ(core->captureRecord().buttonMask, 0x21);
 
     poll(true);
     EXPECT_EQ(view.label1[0], "X Position:  0");
@@ -332,16 +348,16 @@ TEST_F(JoystickTest, ExpandedViewLabelsAreWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(view.labelWrites, 11);
     EXPECT_EQ(view.label1[1], "Y Position:  65535");
 
-    joystick->invalidateRawLabels();
+    core->joystick().invalidateRawLabels();
     poll(true);
     EXPECT_EQ(view.labelWrites, 21);
 }
 
 TEST_F(JoystickTest, UnpluggingMidRunReleasesButtonsAndHatAndKeepsTheAxes) {
     VirtualStick& s = plug("Stick");
-    makeJoystick().listJoysticks();
-    state.calibrationCentre.dwXpos = 32768;
-    state.centreWidth = 1000;
+    (makeJoystick(), list());
+    core->joystickState().calibrationCentre.dwXpos = 32768;
+    core->joystickState().centreWidth = 1000;
     s.axis(0, 32767);
     s.button(2, true);
     s.hat(SDL_HAT_RIGHT);
@@ -351,17 +367,17 @@ TEST_F(JoystickTest, UnpluggingMidRunReleasesButtonsAndHatAndKeepsTheAxes) {
     for (int i = 0; i < 3; ++i)
         poll(true);
     EXPECT_EQ(view.labelWrites, writes) << "a failing reading leaves the labels alone";
-    EXPECT_EQ(capture.buttonMask, 0) << "no button may stay held by a stick that is gone";
-    EXPECT_EQ(capture.povDirection, 65535);
-    EXPECT_EQ(capture.axisMask & 1, 1);
-    EXPECT_EQ(state.joystickReading.dwXpos, 65535u);
+    EXPECT_EQ(core->captureRecord().buttonMask, 0) << "no button may stay held by a stick that is gone";
+    EXPECT_EQ(core->captureRecord().povDirection, 65535);
+    EXPECT_EQ(core->captureRecord().axisMask & 1, 1);
+    EXPECT_EQ(core->joystickState().joystickReading.dwXpos, 65535u);
 
     // Plugged back in, the same id is read again.
     VirtualStick& again = plug("Stick");
     again.button(0, true);
     poll(true);
-    EXPECT_EQ(capture.buttonMask, 1);
-    EXPECT_EQ(capture.povDirection, 65535);
+    EXPECT_EQ(core->captureRecord().buttonMask, 1);
+    EXPECT_EQ(core->captureRecord().povDirection, 65535);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "devices/sdl_joystick.h"
 
-#include "virtual_stick.h"
+#include "support/virtual_stick.h"
 
 #include <gtest/gtest.h>
 

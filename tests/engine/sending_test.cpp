@@ -1,6 +1,8 @@
 // What the engine composes, sends and logs, and how it copes with damaged records.
 #include "engine_harness.h"
 #include "midi/midi_send.h"
+#include "support/fake_midi_out.h"
+#include "support/scripted_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -127,58 +129,44 @@ TEST(DamagedRecords, EntryZeroIsNeverEvaluated) {
 
 // The engine in front of the real send path: a failing output opens the error window once.
 namespace {
-class FailingOutput final : public MidiOutApi {
-public:
-    std::uint32_t midiOutGetNumDevs() override { return 0; }
-    MmResult midiOutGetDevCaps(std::uint32_t, std::string&) override { return MMSYSERR_BADDEVICEID; }
-    MmResult midiOutOpen(MidiOutHandle*, std::uint32_t) override { return MMSYSERR_BADDEVICEID; }
-    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_INVALHANDLE; }
-    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override { return code; }
-    MmResult code = MIDIERR_NOTREADY;
-};
-
-class ScriptedUi final : public UiPort {
-public:
-    bool askYesNo(const std::string&) override { return true; }
-    void showMessage(const std::string&) override {}
-    MidiErrorChoice showMidiError(const std::string& text) override {
-        shown.push_back(text);
-        if (nested) nested();
-        return choice;
+// An open output whose every send fails, as a busy driver's does.
+struct FailingSend {
+    FailingSend() {
+        sender.open(0);
+        out.sendResult = MIDIERR_NOTREADY;
     }
-    void endProgram() override {}
-    std::vector<std::string> shown;
-    MidiErrorChoice choice = MidiErrorChoice::Okay;
-    std::function<void()> nested;
+    test::FakeMidiOut out{{"Busy synth"}};
+    test::ScriptedUi ui;
+    MidiSender sender{out, ui};
 };
 } // namespace
 
 TEST(SendFailures, ErrorWindowShowsTheCodeAndStopWarningsSilencesIt) {
-    FailingOutput out;
-    ScriptedUi ui;
-    MidiSender sender(out, ui);
+    FailingSend f;
+    auto& [out, ui, sender] = f;
     EXPECT_EQ(sender.sendShortMessage(0x90), 67);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0], " 67 : Hardware is still busy.");
+    ASSERT_EQ(ui.midiErrors.size(), 1u);
+    EXPECT_EQ(ui.midiErrors[0], " 67 : Hardware is still busy.");
     EXPECT_EQ(sender.lastSendError(), 67);
 
     ui.choice = MidiErrorChoice::StopWarnings;
-    out.code = 3;
+    out.sendResult = 3;
     EXPECT_EQ(sender.sendShortMessage(0x90), 3);
-    EXPECT_EQ(ui.shown.back(), " 3 : Hardware is still busy.");
+    EXPECT_EQ(ui.midiErrors.back(), " 3 : Hardware is still busy.");
     EXPECT_EQ(sender.sendShortMessage(0x90), 3) << "failures still return their code";
-    EXPECT_EQ(ui.shown.size(), 2u) << "no window after Stop Warnings";
+    EXPECT_EQ(ui.midiErrors.size(), 2u) << "no window after Stop Warnings";
 }
 
 TEST(SendFailures, NoSecondWindowOverTheFirst) {
-    FailingOutput out;
-    ScriptedUi ui;
-    MidiSender sender(out, ui);
+    FailingSend f;
+    auto& [out, ui, sender] = f;
     int nestedResult = 0;
-    ui.nested = [&] { nestedResult = sender.sendShortMessage(0x80); }; // e.g. routing during the modal loop
+    ui.whileOpen = [&] {
+        nestedResult = sender.sendShortMessage(0x80);
+    }; // e.g. routing during the modal loop
     sender.sendShortMessage(0x90);
     EXPECT_EQ(nestedResult, 67);
-    EXPECT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.midiErrors.size(), 1u);
 }
 
 TEST(SendFailures, ErrorTextsForEveryKnownCode) {
@@ -194,14 +182,13 @@ TEST(SendFailures, ErrorTextsForEveryKnownCode) {
 }
 
 TEST(SendFailures, EngineKeepsTheNewValueWhenTheSendFails) {
-    FailingOutput out;
-    ScriptedUi ui;
-    MidiSender sender(out, ui);
+    FailingSend f;
+    auto& [out, ui, sender] = f;
     EngineHarness h;
     EngineIo io{h.list, h.capture, h.joystick, h.glove, h.expandedView, h.log, h.clock, sender};
     h.add(buttonAction(1, kControllerChange, 0, 7)).increment = 10;
     h.capture.buttonMask = 1;
     h.engine.actions(io);
     EXPECT_EQ(h.engine.valueAt(0, 7), 10);
-    EXPECT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.midiErrors.size(), 1u);
 }

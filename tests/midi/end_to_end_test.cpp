@@ -1,110 +1,114 @@
-// The whole path with real parts: an SDL virtual joystick, the tick, the engine, the output
-// port and sendShortMessage, into a JACK receiver.
-#include "devices/virtual_stick.h"
-#include "jack_peer.h"
-#include "test_ui.h"
-
-#include "devices/joystick.h"
+// The whole path with real parts: an SDL virtual joystick or the simulated glove over the real
+// bridge library, the program core's tick, the engine, the output choice and the send, into a
+// JACK receiver.
+#include "devices/glove.h"
+#include "devices/glove_bridge.h"
 #include "devices/sdl_joystick.h"
-#include "engine/action_engine.h"
-#include "engine/poll_cycle.h"
-#include "midi/midi_send.h"
-#include "midi/output_port.h"
 #include "midi/rtmidi_output.h"
+#include "palmlet/sdk/p5sim.h"
+#include "support/core_rig.h"
+#include "support/glove_sim.h"
+#include "support/jack.h"
+#include "support/records.h"
+#include "support/virtual_stick.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <memory>
+#include <chrono>
+#include <thread>
 
 namespace vantaro {
 namespace {
 
-struct Views final : JoystickView, LagView, OutputListView {
-    void addJoystickEntry(std::string_view) override {}
-    void showSelectedEntry(int) override {}
-    void hideCalibrationPrompt() override {}
-    void hideCalibrateButton() override {}
-    void setRawLabel(RawLabels, int, std::string_view) override {}
-    void setLagCaption(std::string_view) override {}
-    void clear() override { outputs.clear(); }
-    void addItem(const std::string& text) override { outputs.push_back(text); }
-    int count() const override { return static_cast<int>(outputs.size()); }
-    void setCurrentIndex(int index) override { current = index; }
-    int currentIndex() const override { return current; }
-    std::vector<std::string> outputs;
-    int current = -1;
-};
-
-// What the main window wires together for its tick.
-struct Program final : TickSteps {
-    explicit Program(const std::filesystem::path& ini)
-        : joystick(joystickApi, views, ini), port(sender, views, ui, ini) {}
-
-    void readJoystick() override { joystick.readJoystick(state, capture, expandedView != 0); }
-    void doP5() override {}
-    void actions() override { engine.actions(io); }
-    void updateStatus() override {}
-
-    SdlJoystickApi joystickApi;
-    RtMidiOutput midiApi;
-    test::RecordingUi ui;
-    Views views;
-    Joystick joystick;
-    MidiSender sender{midiApi, ui};
-    OutputPort port;
-    std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
-    ActionRecord capture;
-    JoystickState state;
-    GloveState glove;
-    std::int16_t expandedView = 0;
-    MessageLog log;
-    ManualClock clock{10.0};
-    ActionEngine engine;
-    EngineIo io{*list, capture, state, glove, expandedView, log, clock, sender};
-    PollCycle cycle{*this, views, clock, glove};
-};
-
-TEST(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
-    ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
-    setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
+        setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+    }
+    // Chooses the output whose entry is name, as a user does in the list.
+    static void choose(test::CoreRig& rig, const std::string& name) {
+        rig->listOutputs();
+        RtMidiOutput& out = static_cast<RtMidiOutput&>(rig->midiSender().api());
+        const int n = static_cast<int>(out.midiOutGetNumDevs());
+        for (int id = 0; id < n; ++id) {
+            std::string entry;
+            out.midiOutGetDevCaps(static_cast<std::uint32_t>(id), entry);
+            if (entry == name) {
+                rig->selectOutput(id);
+                return;
+            }
+        }
+        ADD_FAILURE() << name << " is not among the outputs";
+    }
+    // Device ids are list positions: no other test's ports may come and go meanwhile.
     test::ServerLock lock;
+};
+
+TEST_F(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
     test::quietSdlHints();
-    const auto ini =
-        std::filesystem::temp_directory_path() / ("vantaro-e2e-" + std::to_string(::getpid()) + ".ini");
-    std::filesystem::remove(ini);
-
     test::JackPeer synth("vt-e2e-synth", 1, 0);
-    Program program(ini);
+    SdlJoystickApi sticks;
+    RtMidiOutput output;
+    test::CoreRig rig({}, &output, &sticks);
     test::VirtualStick stick("E2E Stick");
-    program.joystick.listJoysticks();
-    program.port.listDevices();
-    const auto it = std::find(program.views.outputs.begin(), program.views.outputs.end(), "vt-e2e-synth:in0");
-    ASSERT_NE(it, program.views.outputs.end()) << ::testing::PrintToString(program.views.outputs);
-    program.port.select(static_cast<int>(it - program.views.outputs.begin()));
-    ASSERT_NE(program.sender.midiOutHandle(), 0u);
+    rig->listJoysticks();
+    choose(rig, "vt-e2e-synth:in0");
+    ASSERT_TRUE(rig->midiSender().isOpen());
 
-    ActionRecord note;
-    note.buttonMask = 1 << 2; // button 3
-    note.povDirection = kPovCentred;
-    note.messageKind = kNoteOn;
-    note.channel = 2;
-    note.dataNumber = 60;
-    note.high = 100;
-    (*program.list)[1] = note;
-    program.list->actionCount = 1;
-    program.state.autoCentre = 1;
+    rig->actionList()[1] = test::buttonAction(1 << 2, kNoteOn, 2, 60); // button 3
+    rig->actionList()[1].high = 100;
+    rig->actionList().actionCount = 1;
+    rig->joystickState().autoCentre = 1;
 
-    program.cycle.tick(); // the resting stick: nothing to send
+    rig->tick(); // the resting stick: nothing to send
     stick.button(2, true);
-    program.cycle.tick();
+    rig->tick();
     ASSERT_TRUE(synth.waitFor(1));
     EXPECT_EQ(synth.received(), (std::vector<test::Bytes>{{0x92, 60, 100}}));
-    EXPECT_TRUE(program.ui.midiErrors.empty());
+    EXPECT_TRUE(rig.ui.midiErrors.empty());
+    rig->shutDown();
+}
 
-    program.port.close();
-    std::filesystem::remove(ini);
+TEST_F(EndToEnd, BendingAGloveFingerPastTheThresholdSendsItsController) {
+    p5sim_reset();
+    p5sim_attach(1);
+    const std::string client = "vt-glove-" + std::to_string(::getpid());
+    test::JackPeer receiver(client, 1, 0);
+    RtMidiOutput output;
+    GloveBridge bridge(test::binFolder());
+    test::CoreRig rig({}, &output, nullptr, &bridge);
+    choose(rig, client + ":in0");
+    GloveState& glove = rig->glove();
+    gloveStartUp(bridge, glove, rig.ui);
+    ASSERT_EQ(glove.glovePresent, 1);
+    EXPECT_EQ(test::sdkCalls(), (std::vector<std::string>{"P5_Init", "P5_SetMouseState 0 0"}));
+    glove.fingerThreshold = 13;
+
+    ActionRecord ring = test::gloveAction(7);
+    ring.channel = 2;
+    ring.fingerSelect[2] = 1;
+    rig->actionList()[1] = ring;
+    rig->actionList().actionCount = 1;
+
+    p5sim_set_bends(63, 63, 13, 63, 63); // every other finger bent, the ring finger at the threshold
+    rig->tick();
+    p5sim_set_bends(0, 0, 63, 0, 0);
+    rig->tick();
+    rig->tick(); // a held bend sends nothing new
+    p5sim_set_bends(0, 0, 38, 0, 0);
+    rig->tick();
+    EXPECT_EQ(rig->captureRecord().fingerSelect, (std::array<std::int16_t, 5>{0, 0, 1, 0, 0}));
+    EXPECT_EQ(rig.views.liveTexts[LiveText::Fingers], "Ring");
+
+    ASSERT_TRUE(receiver.waitFor(2));
+    // Anything sent after the two would be delivered by now too.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(receiver.received(), (std::vector<test::Bytes>{{0xB2, 7, 127}, {0xB2, 7, 64}}));
+    EXPECT_EQ(rig->midiSender().lastSendError(), 0);
+    EXPECT_TRUE(rig.ui.messages.empty());
+    rig->shutDown();
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // vantaro-replay --port: a scripted performance played into a JACK receiver for real.
-#include "jack_peer.h"
+#include "support/jack.h"
 
 #include "engine/action_record.h"
 #include "storage/record_codec.h"

@@ -1,7 +1,7 @@
 // Routing through a real JACK server: a test client plays into routed input ports, the
 // program forwards through its output to the test client's receiver port.
-#include "jack_peer.h"
-#include "test_ui.h"
+#include "support/jack.h"
+#include "support/scripted_ui.h"
 
 #include "midi/midi_send.h"
 #include "midi/routing.h"
@@ -38,11 +38,11 @@ protected:
             std::string devName;
             output->midiOutGetDevCaps(id, devName);
             if (devName == productName(peer->inputName())) {
-                ASSERT_EQ(output->midiOutOpen(&sender->midiOutHandle(), id), MMSYSERR_NOERROR);
+                ASSERT_EQ(sender->open(id), MMSYSERR_NOERROR);
             }
         }
-        ASSERT_NE(sender->midiOutHandle(), 0u);
-        inputs = std::make_unique<RtMidiInput>(poster);
+        ASSERT_TRUE(sender->isOpen());
+        inputs = std::make_unique<RtMidiInput>(poster, output->system());
         routing = std::make_unique<Routing>(RoutingIo{*inputs, *sender, log, ui, expandedView, [this] {
                                                           ++yields;
                                                           poster.runPending();
@@ -53,7 +53,7 @@ protected:
     void TearDown() override { takeDown(); }
     void takeDown() {
         routing.reset();
-        if (output && sender) output->midiOutClose(sender->midiOutHandle());
+        if (sender) sender->close();
         inputs.reset();
         sender.reset();
         output.reset();
@@ -102,7 +102,7 @@ protected:
         return {status, static_cast<std::uint8_t>(i & 127), static_cast<std::uint8_t>((i >> 7) & 127)};
     }
 
-    test::RecordingUi ui;
+    test::ScriptedUi ui;
     QueuedPoster poster;
     MessageLog log;
     std::int16_t expandedView = 0;

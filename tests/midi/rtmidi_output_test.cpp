@@ -1,6 +1,6 @@
 // The output devices through a real JACK server: listing, bytes on the wire, failures.
-#include "jack_peer.h"
-#include "test_ui.h"
+#include "support/jack.h"
+#include "support/scripted_ui.h"
 
 #include "midi/midi_send.h"
 #include "midi/rtmidi_output.h"
@@ -166,9 +166,9 @@ TEST_F(OutputTest, AReceiverThatVanishesMakesSendsFail) {
     RtMidiOutput out;
     const int id = find(out, "vt-vanish:in0");
     ASSERT_GE(id, 0);
-    test::RecordingUi ui;
+    test::ScriptedUi ui;
     MidiSender sender(out, ui);
-    ASSERT_EQ(out.midiOutOpen(&sender.midiOutHandle(), static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
+    ASSERT_EQ(sender.open(static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
     EXPECT_EQ(sender.sendShortMessage(0x643C90), 0);
     ASSERT_TRUE(receiver->waitFor(1));
 
@@ -193,7 +193,8 @@ TEST_F(OutputTest, AReceiverThatVanishesMakesSendsFail) {
     MidiOutHandle h = 0;
     EXPECT_EQ(out.midiOutOpen(&h, static_cast<std::uint32_t>(lateId)), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(h, 0u);
-    EXPECT_EQ(out.midiOutClose(sender.midiOutHandle()), MMSYSERR_NOERROR);
+    sender.close();
+    EXPECT_FALSE(sender.isOpen());
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // A JACK server that goes away under a running program: sends fail with a code, closing
 // returns, nothing hangs. The test runs a server of its own so that it can stop it.
-#include "jack_peer.h"
-#include "test_ui.h"
+#include "support/jack.h"
+#include "support/scripted_ui.h"
 
 #include "midi/main_thread_poster.h"
 #include "midi/midi_send.h"
@@ -23,62 +23,6 @@
 namespace vantaro {
 namespace {
 
-class OwnServer {
-public:
-    // One name per build folder: a server that ever ends without tidying up leaves an entry
-    // in the machine's table of eight servers, which only a server of the same name reclaims.
-    OwnServer()
-        : name_("vt-lost-" +
-                std::to_string(std::hash<std::string>{}(
-                                   std::filesystem::read_symlink("/proc/self/exe").parent_path().string()) %
-                               100000)) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // The server must not outlive a test that crashes.
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execlp("jackd", "jackd", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "64",
-                     nullptr);
-            ::_exit(127);
-        }
-    }
-    ~OwnServer() { stop(); }
-    // Waits until the server answers.
-    bool ready() {
-        for (int i = 0; i < 100 && pid_ > 0; ++i) {
-            jack_status_t status{};
-            if (jack_client_t* c = jack_client_open(
-                    "vt-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-                    name_.c_str())) {
-                jack_client_close(c);
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-    // Stopped as a user stops it. (A killed server keeps its place in the server table
-    // of the machine, which holds only eight.)
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = 0;
-        // Clients of a server that went away leave their semaphores behind.
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
-            if (entry.path().filename().string().rfind("jack_sem.0_" + name_ + "_", 0) == 0)
-                std::filesystem::remove(entry.path(), ec);
-    }
-    const std::string& name() const { return name_; }
-
-private:
-    std::string name_;
-    pid_t pid_ = 0;
-};
-
 // Runs body with JACK_DEFAULT_SERVER pointing at another server, restoring it afterwards.
 class ServerScope {
 public:
@@ -93,12 +37,12 @@ private:
 
 TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    OwnServer server;
+    test::JackServer server;
     ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
     ServerScope scope(server.name());
 
     auto peer = std::make_unique<test::JackPeer>("vt-lost-peer", 1, 1, server.name());
-    test::RecordingUi ui;
+    test::ScriptedUi ui;
     RtMidiOutput output;
     MidiSender sender(output, ui);
     const auto n = output.midiOutGetNumDevs();
@@ -106,13 +50,13 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
         std::string name;
         output.midiOutGetDevCaps(id, name);
         if (name == "vt-lost-peer:in0") {
-            ASSERT_EQ(output.midiOutOpen(&sender.midiOutHandle(), id), 0u);
+            ASSERT_EQ(sender.open(id), 0u);
         }
     }
-    ASSERT_NE(sender.midiOutHandle(), 0u);
+    ASSERT_TRUE(sender.isOpen());
 
     QueuedPoster poster;
-    RtMidiInput inputs(poster);
+    RtMidiInput inputs(poster, output.system());
     MessageLog log;
     const std::int16_t expanded = 0;
     Routing routing({inputs, sender, log, ui, expanded, [&] { poster.runPending(); }});
@@ -140,7 +84,7 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     // Closing everything on a dead server returns (the test would time out otherwise).
     routing.closeAll();
     EXPECT_EQ(routing.portState(static_cast<int>(it - picker.names.begin())), 0);
-    EXPECT_EQ(output.midiOutClose(sender.midiOutHandle()), 0u);
+    sender.close();
     EXPECT_EQ(output.midiOutGetNumDevs(), 0u); // no server: nothing to offer, not even our own port
 }
 

@@ -2,7 +2,8 @@
 #include "storage/record_codec.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
-#include "temp_folder.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,50 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ScriptedUi : public UiPort {
-public:
-    std::deque<bool> answers;
-    std::vector<std::string> questions;
-    std::vector<std::string> messages;
-    int endCalls = 0;
-    std::function<void()> whileAsking; // runs while the question is open, like a timer tick
-
-    bool askYesNo(const std::string& text) override {
-        questions.push_back(text);
-        if (whileAsking) whileAsking();
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << text;
-            return false;
-        }
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void showMessage(const std::string& text) override { messages.push_back(text); }
-    MidiErrorChoice showMidiError(const std::string& text) override {
-        ADD_FAILURE() << "unexpected MIDI error window: " << text;
-        return MidiErrorChoice::Okay;
-    }
-    void endProgram() override { ++endCalls; }
-};
-
-class ListBox : public ActionListView {
-public:
-    std::vector<std::string> lines;
-    double lineWidth(std::string_view line) override { return 7.0 * static_cast<double>(line.size()); }
-    void setHorizontalExtent(std::int32_t) override {}
-    void addLine(std::string_view line) override { lines.emplace_back(line); }
-    void clear() override { lines.clear(); }
-};
-
-// The main window's side of the action file: list, list box and the UI double.
+// The main window's side of the action file: the list and the user interface.
 struct Program {
     TempFolder folder;
     std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
-    ListBox listBox;
-    std::int32_t extent = 0;
-    ScriptedUi ui;
-    ActionFileContext ctx{*list, listBox, extent, ui, folder.path()};
+    test::ScriptedUi ui;
+    ActionFileContext ctx{*list, ui, folder.path()};
 
     fs::path dat() const { return actionFilePathIn(folder.path()); }
     fs::path ini() const { return settingsPathIn(folder.path()); }
@@ -181,8 +144,6 @@ TEST(ActionFile, EveryFieldIsStoredAtItsOffsetAndReadBackBitForBit) {
     ASSERT_EQ(q.list->actionCount, 2);
     EXPECT_TRUE(sameBits((*q.list)[1], (*p.list)[1]));
     EXPECT_TRUE(sameBits((*q.list)[2], r));
-    EXPECT_EQ(q.listBox.lines, (std::vector<std::string>{describeAction((*p.list)[1]), describeAction(r)}));
-    EXPECT_EQ(q.extent, static_cast<std::int32_t>(7 * describeAction(r).size()));
     EXPECT_TRUE(q.ui.questions.empty());
     EXPECT_TRUE(q.ui.messages.empty());
 }
@@ -225,12 +186,10 @@ TEST(ActionFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
 TEST(ActionFile, MissingOrEmptyFileReadsAsAnEmptyListWithoutAQuestion) {
     Program p;
     fill(*p.list, 2);
-    p.listBox.lines = {"old"};
     const LoadResult r = loadconfig(p.dat(), p.ctx);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
     EXPECT_FALSE(r.showExport);
     EXPECT_EQ(p.list->actionCount, 0);
-    EXPECT_TRUE(p.listBox.lines.empty());
     ASSERT_TRUE(fs::exists(p.dat())); // created empty
     EXPECT_EQ(fs::file_size(p.dat()), 0u);
 
@@ -279,12 +238,11 @@ TEST(ActionFile, AThousandRecordsReadAndOneMoreIsAFailure) {
     putBytes(p.dat(), fileOf(1000));
     EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(p.list->actionCount, 1000);
-    EXPECT_EQ(p.listBox.lines.size(), 1000u);
 
     putBytes(p.dat(), fileOf(1000) + fileOf(1));
     p.ui.answers = {false};
     EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(p.ui.ended, 1);
     EXPECT_EQ(p.list->actionCount, 1000); // untouched
     EXPECT_EQ(fs::file_size(p.dat()), 1001u * 84);
 
@@ -297,29 +255,22 @@ TEST(ActionFile, AThousandRecordsReadAndOneMoreIsAFailure) {
 TEST(ActionFile, ABadProgramFileAsksAndYesStartsEmpty) {
     Program p;
     fill(*p.list, 2);
-    p.listBox.lines = {"a", "b"};
     std::string bad = fileOf(1000);
     bad[999 * 84 + 56] = 4; // version of record 1000
     putBytes(p.dat(), bad);
 
     // A tick while the question is open sees the old list whole.
     int seenCount = -1;
-    std::size_t seenLines = 0;
-    p.ui.whileAsking = [&] {
-        seenCount = p.list->actionCount;
-        seenLines = p.listBox.lines.size();
-    };
+    p.ui.whileOpen = [&] { seenCount = p.list->actionCount; };
     p.ui.answers = {true};
     const LoadResult r = loadconfig(p.dat(), p.ctx);
     EXPECT_EQ(seenCount, 2);
-    EXPECT_EQ(seenLines, 2u);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
     EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
     EXPECT_EQ(p.list->actionCount, 0);
-    EXPECT_TRUE(p.listBox.lines.empty());
     ASSERT_TRUE(fs::exists(p.dat()));
     EXPECT_EQ(fs::file_size(p.dat()), 0u);
-    EXPECT_EQ(p.ui.endCalls, 0);
+    EXPECT_EQ(p.ui.ended, 0);
     EXPECT_TRUE(p.ui.messages.empty());
 }
 
@@ -331,7 +282,7 @@ TEST(ActionFile, ABadProgramFileAndNoEndsTheProgramTouchingNothing) {
     putBytes(p.dat(), bad);
     p.ui.answers = {false};
     EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(p.ui.ended, 1);
     EXPECT_EQ(fileBytes(p.dat()), bad);
     EXPECT_EQ(p.list->actionCount, 1);
 }
@@ -344,7 +295,7 @@ TEST(ActionFile, AProgramFileThatIsNoFileEndsWithNotFound) {
     EXPECT_EQ(p.ui.messages,
               std::vector<std::string>{(p.folder.path() / "jmconfig.dat").string() + " not found"});
     EXPECT_EQ(p.ui.messages[0].substr(p.folder.path().string().size()), "/jmconfig.dat not found");
-    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(p.ui.ended, 1);
 }
 
 TEST(ActionFile, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
@@ -357,14 +308,12 @@ TEST(ActionFile, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
     EXPECT_EQ(exportConfig("", p.ctx).status, SaveResult::Cancelled);
 
     Program q;
-    q.listBox.lines = {"old"};
     const LoadResult r = importConfig(chosen, q.ctx);
     EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
     EXPECT_TRUE(r.showExport);
     ASSERT_EQ(q.list->actionCount, 7);
     for (int n = 1; n <= 7; ++n)
         EXPECT_EQ((*q.list)[n], (*p.list)[n]) << n;
-    EXPECT_EQ(q.listBox.lines.size(), 7u);
     EXPECT_FALSE(fs::exists(q.dat())); // an import alone does not write the program file
 
     // Importing the program folder's own file directly works the same way.
@@ -377,7 +326,6 @@ TEST(ActionFile, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
 TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
     Program p;
     fill(*p.list, 3);
-    p.listBox.lines = {"a", "b", "c"};
     putBytes(p.dat(), fileOf(3));
     const fs::path chosen = p.folder / "broken.dat";
     std::string bad = fileOf(2);
@@ -391,10 +339,9 @@ TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
     EXPECT_NE(p.ui.messages[0].find("broken.dat could not be read"), std::string::npos);
     EXPECT_EQ(p.list->actionCount, 3);
     EXPECT_EQ((*p.list)[2], makeAction(2));
-    EXPECT_EQ(p.listBox.lines, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
     EXPECT_EQ(fileBytes(chosen), bad);
-    EXPECT_EQ(p.ui.endCalls, 0);
+    EXPECT_EQ(p.ui.ended, 0);
 
     // A chosen file that does not exist is not created and counts as unreadable.
     p.ui.answers = {true};
@@ -408,7 +355,7 @@ TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
 
     p.ui.answers = {false};
     EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.endCalls, 1);
+    EXPECT_EQ(p.ui.ended, 1);
     EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
 }
 

@@ -1,7 +1,7 @@
 #include "storage/ini_text.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // A MIDI output that refuses every message: the error window appears once per failure, never a
 // second one over the first, and "Stop Warnings" silences it for the rest of the run.
-#include "devices/virtual_stick.h"
 #include "program_fixture.h"
 #include "storage/action_file.h"
+#include "support/virtual_stick.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -10,31 +10,7 @@
 using namespace vantaro;
 using namespace vantaro::test;
 
-namespace {
-
-// Stands in for a synth whose driver is busy: it opens, but takes no message.
-class BusyOutput final : public MidiOutApi {
-public:
-    int sends = 0;
-    std::uint32_t midiOutGetNumDevs() override { return 1; }
-    MmResult midiOutGetDevCaps(std::uint32_t id, std::string& name) override {
-        if (id != 0) return MMSYSERR_BADDEVICEID;
-        name = "Busy synth";
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t id) override {
-        if (id != 0) return MMSYSERR_BADDEVICEID;
-        *handle = 7;
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
-    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override {
-        ++sends;
-        return MIDIERR_NOTREADY;
-    }
-};
-
-} // namespace
+namespace {} // namespace
 
 TEST(MidiErrorWindow, ShowsOncePerFailureAndStopWarningsSilencesIt) {
     quietSdlHints();
@@ -51,10 +27,14 @@ TEST(MidiErrorWindow, ShowsOncePerFailureAndStopWarningsSilencesIt) {
     writeFile(folder / "jmconfig.dat", encodeActions(list));
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "config", " 1"));
 
-    BusyOutput busy;
-    Program p(folder.path(), &busy);
+    // A synth whose driver is busy: it opens, but takes no message. The poll runs on its timer,
+    // which keeps ticking while the error window is open.
+    Program p(folder.path());
+    test::FakeMidiOut& busy = p.fakeMidi;
+    busy.sendResult = MIDIERR_NOTREADY;
+    p.options.runTimer = true;
     VirtualStick stick("Vantaro test stick");
-    Form1& w = p.start();
+    Window& w = p.start();
     ASSERT_EQ(w.Combo1->currentIndex(), 0);
     p.run();
 
@@ -76,13 +56,13 @@ TEST(MidiErrorWindow, ShowsOncePerFailureAndStopWarningsSilencesIt) {
         EXPECT_TRUE(stop.answered());
     }
     ASSERT_EQ(p.port.midiErrors.size(), 2u);
-    EXPECT_TRUE(w.midiSender.stopWarnings());
+    EXPECT_TRUE(w.core.midiSender().stopWarnings());
 
-    const int sendsBefore = busy.sends;
+    const int sendsBefore = busy.attempts;
     stick.button(0, true);
     p.run(100);
     stick.button(0, false);
     p.run(100);
-    EXPECT_GT(busy.sends, sendsBefore); // still sent, still failing, but silently
+    EXPECT_GT(busy.attempts, sendsBefore); // still sent, still failing, but silently
     EXPECT_EQ(p.port.midiErrors.size(), 2u);
 }

@@ -1,18 +1,23 @@
 #pragma once
 // The whole program in a test: the real main window on the offscreen platform, real joysticks
-// (SDL virtual sticks), the real MIDI output over JACK, and modal windows answered from a timer.
-#include "devices/glove_bridge.h"
-#include "devices/sdl_joystick.h"
-#include "midi/jack_peer.h"
-#include "midi/rtmidi_input.h"
-#include "midi/rtmidi_output.h"
+// (SDL virtual sticks), a fake or the real MIDI output, and modal windows answered from a timer.
 #include "storage/settings.h"
-#include "ui/form1.h"
-#include "ui/qt_poster.h"
-#include "ui/qt_ui_port.h"
+#include "support/fake_midi_out.h"
+#include "support/jack.h"
+#include "support/temp_folder.h"
+#include "ui/desktop_program.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -25,6 +30,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace vantaro::test {
@@ -39,33 +45,13 @@ inline QApplication& application() {
     return *app;
 }
 
-class Folder {
-public:
-    Folder() {
-        std::string templ = (std::filesystem::temp_directory_path() / "vantaro-ui-XXXXXX").string();
-        if (!::mkdtemp(templ.data())) std::abort();
-        path_ = templ;
-    }
-    ~Folder() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const char* name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using Folder = TempFolder;
 
 inline std::string fileText(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return fileBytes(p);
 }
-
 inline void writeFile(const std::filesystem::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+    putBytes(p, bytes);
 }
 
 // Finds the button with this caption on the modal window that opens next and clicks it. The
@@ -138,27 +124,102 @@ public:
     QString exportFileName() override { return chosenFile; }
 };
 
+// The main window's widgets by their names, and what it keeps, as a test reads them.
+struct Window {
+    explicit Window(Form1& f)
+        : form(f), core(f.core()), actionList(f.core().actionList()), editor(f.editor()) {
+        auto find = [&f](auto*& widget, const char* name, int index = 0) {
+            using W = std::remove_pointer_t<std::remove_reference_t<decltype(widget)>>;
+            widget = f.findChildren<W*>(QString::fromLatin1(name)).value(index);
+            if (!widget) ADD_FAILURE() << "no widget " << name;
+        };
+        find(List1, "List1");
+        QPushButton** buttons[] = {&Command1,  &Command2,  &Command3, &Command4, &Command5,
+                                   &Command6,  &Command7,  &Command8, &Command9, &Command10,
+                                   &Command11, &Command12, &Command13};
+        for (int i = 0; i < 13; ++i)
+            find(*buttons[i], ("Command" + std::to_string(i + 1)).c_str());
+        QLineEdit** boxes[] = {&Text1, &Text2, &Text4,  &Text5,  &Text6, &Text7,
+                               &Text8, &Text9, &Text10, &Text11, &Text12};
+        const int boxNumbers[] = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+        for (int i = 0; i < 11; ++i)
+            find(*boxes[i], ("Text" + std::to_string(boxNumbers[i])).c_str());
+        find(Text3, "Text3");
+        QSlider** sliders[] = {&Slider1, &Slider2, &Slider3, &Slider4, &Slider5,
+                               &Slider6, &Slider7, &Slider8, &Slider9};
+        for (int i = 0; i < 9; ++i)
+            find(*sliders[i], ("Slider" + std::to_string(i + 1)).c_str());
+        for (int i = 0; i < 3; ++i)
+            find(Option1[static_cast<std::size_t>(i)], "Option1", i);
+        find(Check1, "Check1");
+        find(Check3, "Check3");
+        find(Combo1, "Combo1");
+        find(Combo2, "Combo2");
+        find(Label2, "Label2");
+        find(Label7, "Label7");
+        find(Label12, "Label12");
+        find(Label13, "Label13");
+        Label11 = f.findChildren<QLabel*>(QStringLiteral("Label11"));
+        find(Timer1, "Timer1");
+    }
+
+    Form1& form;
+    const ProgramCore& core;
+    const ActionList& actionList;
+    const EditorState& editor;
+
+    QListWidget* List1 = nullptr;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8,
+        *Command9, *Command10, *Command11, *Command12, *Command13;
+    QLineEdit *Text1, *Text2, *Text4, *Text5, *Text6, *Text7, *Text8, *Text9, *Text10, *Text11, *Text12;
+    QPlainTextEdit* Text3 = nullptr;
+    QSlider *Slider1, *Slider2, *Slider3, *Slider4, *Slider5, *Slider6, *Slider7, *Slider8, *Slider9;
+    std::array<QRadioButton*, 3> Option1{};
+    QCheckBox *Check1 = nullptr, *Check3 = nullptr;
+    QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
+    QLabel *Label2 = nullptr, *Label7 = nullptr, *Label12 = nullptr, *Label13 = nullptr;
+    QList<QLabel*> Label11;
+    QTimer* Timer1 = nullptr;
+};
+
+// The desktop program on a folder. By default its MIDI output is a fake one with a single
+// device and the poll runs only when the test runs it (run()), so no JACK server is needed;
+// Midi::Jack uses the machine's MIDI system and holds the JACK server for the whole test.
 struct Program {
-    explicit Program(const std::filesystem::path& folder, MidiOutApi* output = nullptr)
-        : poster(&application()), midiIn(poster), glove(folder), out(output ? *output : midi) {
+    enum class Midi { Fake, Jack };
+
+    explicit Program(const std::filesystem::path& folder, Midi midi = Midi::Fake) : midi_(midi) {
+        application();
+        if (midi == Midi::Jack) serverLock = std::make_unique<ServerLock>();
         options.dataFolder = folder;
         options.splashMs = 1; // the port records the splash instead of showing it
         options.openUrl = [this](const QUrl& url) { opened.push_back(url); };
         options.quit = [this] { ++quits; };
+        options.runTimer = midi == Midi::Jack;
     }
     ~Program() {
-        if (window) window->shutDown();
+        window.reset();
+        program.reset();
     }
 
-    Form1& start() {
-        window = std::make_unique<Form1>(ProgramDevices{out, joysticks, glove, midiIn}, port, options);
-        port.setOwner(window.get());
-        window->startUp();
-        window->show();
+    Window& start() {
+        program = std::make_unique<DesktopProgram>(port, options, options.dataFolder,
+                                                   midi_ == Midi::Fake ? &fakeMidi : nullptr);
+        program->start();
+        window = std::make_unique<Window>(program->window());
         return *window;
     }
-    // Lets the timer run the poll for a while.
-    void run(int ms = 30) { QTest::qWait(ms); }
+    // Lets the poll run: ms ticks when the test runs them, else the timer for ms milliseconds.
+    void run(int ms = 30) {
+        if (options.runTimer) {
+            QTest::qWait(ms);
+            return;
+        }
+        for (int i = 0; i < ms; ++i) {
+            program->window().tick();
+            QCoreApplication::processEvents();
+        }
+    }
 
     // The value exactly as the settings file holds it (reading a setting removes the blanks).
     std::string setting(const std::string& section, const std::string& key) const {
@@ -174,20 +235,17 @@ struct Program {
         return "(missing)";
     }
 
-    // Held for the whole test: the window lists the server's ports by position, so other
-    // tests' ports must not come and go meanwhile.
-    ServerLock serverLock;
-    SdlJoystickApi joysticks;
-    RtMidiOutput midi;
-    QtPoster poster;
-    RtMidiInput midiIn;
-    GloveBridge glove;
-    MidiOutApi& out;
+    Midi midi_;
+    // The window lists the server's ports by position, so other tests' ports must not come and
+    // go meanwhile.
+    std::unique_ptr<ServerLock> serverLock;
+    FakeMidiOut fakeMidi{{"Test synth"}};
     RecordingPort port;
     Form1Options options;
     std::vector<QUrl> opened;
     int quits = 0;
-    std::unique_ptr<Form1> window;
+    std::unique_ptr<DesktopProgram> program;
+    std::unique_ptr<Window> window;
 };
 
 } // namespace vantaro::test

@@ -1,7 +1,7 @@
 // Route MIDI through the window: a keyboard's messages reach the synth and show in the log.
 #include "engine/numbers.h"
-#include "midi/jack_peer.h"
 #include "program_fixture.h"
+#include "support/jack.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -25,11 +25,12 @@ int positionOf(const std::vector<std::string>& names, const std::string& port) {
 TEST(RouteMidi, APickedKeyboardIsPassedThroughAndLogged) {
     Folder folder;
     JackPeer peer("ui-route-peer", 1, 1); // in0: the synth, out0: the keyboard
-    Program p(folder.path());
+    Program p(folder.path(), Program::Midi::Jack);
+    RtMidiOutput lister;
     std::vector<std::string> outputs;
-    for (std::uint32_t id = 0, n = p.midi.midiOutGetNumDevs(); id < n; ++id) {
+    for (std::uint32_t id = 0, n = lister.midiOutGetNumDevs(); id < n; ++id) {
         std::string name;
-        p.midi.midiOutGetDevCaps(id, name);
+        lister.midiOutGetDevCaps(id, name);
         outputs.push_back(name);
     }
     const int synth = positionOf(outputs, peer.inputName());
@@ -38,7 +39,7 @@ TEST(RouteMidi, APickedKeyboardIsPassedThroughAndLogged) {
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 1"));
     ASSERT_TRUE(
         writeSetting(folder / "jmconfig.ini", "Midi", "DeviceNumber", numberText(std::int64_t{synth})));
-    Form1& w = p.start();
+    Window& w = p.start();
     ASSERT_EQ(w.Combo1->currentIndex(), synth);
 
     int picked = -1;

@@ -6,7 +6,10 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -14,6 +17,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -232,6 +237,71 @@ private:
     std::vector<std::unique_ptr<Port>> in_, out_;
     std::atomic<std::size_t> perPeriod_{256};
     std::atomic<int> xruns_{0};
+};
+
+// A JACK server of a test's own (dummy backend), for tests that stop and start a server.
+class JackServer {
+public:
+    // One name per build folder: a server that ever ends without tidying up leaves an entry
+    // in the machine's table of eight servers, which only a server of the same name reclaims.
+    explicit JackServer(const std::string& prefix = "vt-lost-")
+        : name_(prefix +
+                std::to_string(std::hash<std::string>{}(
+                                   std::filesystem::read_symlink("/proc/self/exe").parent_path().string()) %
+                               100000)) {
+        start();
+    }
+    ~JackServer() { stop(); }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    // Starts the server (again, after stop()); ready() waits until it answers.
+    void start() {
+        if (pid_ > 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // The server must not outlive a test that crashes.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execlp("jackd", "jackd", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "64",
+                     nullptr);
+            ::_exit(127);
+        }
+    }
+    // Waits until the server answers.
+    bool ready() {
+        for (int i = 0; i < 100 && pid_ > 0; ++i) {
+            jack_status_t status{};
+            if (jack_client_t* c = jack_client_open(
+                    "vt-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+                    name_.c_str())) {
+                jack_client_close(c);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+    // Stopped as a user stops it. (A killed server keeps its place in the server table
+    // of the machine, which holds only eight.)
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+        // Clients of a server that went away leave their semaphores behind.
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
+            if (entry.path().filename().string().rfind("jack_sem.0_" + name_ + "_", 0) == 0)
+                std::filesystem::remove(entry.path(), ec);
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    std::string name_;
+    pid_t pid_ = 0;
 };
 
 } // namespace vantaro::test

@@ -1,0 +1,182 @@
+#include "core/program_core.h"
+
+#include "storage/settings.h"
+
+#include <algorithm>
+
+namespace vantaro {
+
+ProgramCore::ProgramCore(CoreDevices devices, CoreViews views, UiPort& ui, Clock& clock, CoreOptions options)
+    : devices_(devices), views_(views), ui_(ui), clock_(clock), options_(std::move(options)),
+      midiSender_(devices.midiOut, ui), engineIo_{actionList_,   captureRecord_, joystickState_, glove_,
+                                                  expandedView_, messageLog_,    clock_,         midiSender_},
+      joystick_(devices.joystick, views.joystick), outputPort_(midiSender_, views.outputs, ui),
+      routing_(RoutingIo{devices.midiIn, midiSender_, messageLog_, ui, expandedView_,
+                         options_.yieldToMessageLoop ? options_.yieldToMessageLoop : [] {}}),
+      poll_(*this, views.lag, clock, glove_,
+            options_.counter ? *options_.counter : steadyPerformanceCounter()) {
+    captureRecord_.povDirection = kPovCentred;
+}
+
+ProgramCore::~ProgramCore() = default;
+
+// ---- the tick -------------------------------------------------------------------------------
+
+void ProgramCore::readJoystick() {
+    joystick_.readJoystick(joystickState_, captureRecord_, expandedView_ != 0);
+}
+
+void ProgramCore::doP5() {
+    if (devices_.glove)
+        vantaro::doP5(*devices_.glove, glove_, captureRecord_);
+    else
+        deriveGloveGesture(glove_, captureRecord_);
+}
+
+void ProgramCore::actions() {
+    engine_.actions(engineIo_);
+}
+
+void ProgramCore::updateStatus() {
+    vantaro::updateStatus(views_.status, shownTexts_, captureRecord_, joystick_.joystickCount() > 0, glove_,
+                          expandedView_ != 0);
+}
+
+// ---- settings -------------------------------------------------------------------------------
+
+std::filesystem::path ProgramCore::settingsPath() const {
+    return options_.dataFolder.empty() ? std::filesystem::path() : settingsPathIn(options_.dataFolder);
+}
+
+std::filesystem::path ProgramCore::actionFilePath() const {
+    return options_.dataFolder.empty() ? std::filesystem::path() : actionFilePathIn(options_.dataFolder);
+}
+
+bool ProgramCore::storeSetting(const SettingKey& key, std::int32_t value) {
+    if (options_.dataFolder.empty()) return true;
+    if (writeSettingValue(settingsPath(), key, value)) {
+        settingsFailureShown_ = false;
+        return true;
+    }
+    reportSettingsFailure();
+    return false;
+}
+
+void ProgramCore::reportSettingsFailure() {
+    // Reported once; the next successful write arms the report again.
+    if (settingsFailureShown_) return;
+    settingsFailureShown_ = true;
+    ui_.showMessage("The settings could not be written to " + settingsPath().string() +
+                    ".  Changed settings will not be kept until the file can be written again.");
+}
+
+// ---- devices --------------------------------------------------------------------------------
+
+int ProgramCore::listOutputs() {
+    const int r = outputPort_.listDevices(readSettingInt16(settingsPath(), settings::midiDevice));
+    if (outputPort_.chosenDevice() >= 0) storeSetting(settings::midiDevice, outputPort_.chosenDevice());
+    return r;
+}
+
+int ProgramCore::listJoysticks() {
+    const int r = joystick_.listJoysticks(readSettingInt16(settingsPath(), settings::joystickDevice));
+    if (joystick_.chosenPosition() >= 0) storeSetting(settings::joystickDevice, joystick_.chosenPosition());
+    return r;
+}
+
+bool ProgramCore::selectOutput(int position) {
+    if (!outputPort_.select(position)) return false;
+    // A failed write leaves the choice for this run only; the device itself works.
+    storeSetting(settings::midiDevice, outputPort_.chosenDevice());
+    return true;
+}
+
+bool ProgramCore::selectJoystick(int position) {
+    if (!joystick_.selectJoystick(position)) return false;
+    storeSetting(settings::joystickDevice, position);
+    return true;
+}
+
+void ProgramCore::calibrate() {
+    joystick_.calibrate(joystickState_);
+    const JoyInfoEx& c = joystickState_.calibrationCentre;
+    const SettingKey* keys[4] = {&settings::xCentre, &settings::yCentre, &settings::zCentre,
+                                 &settings::rCentre};
+    for (int k = 0; k < 4; ++k)
+        storeSetting(*keys[k], c.axis(k));
+    storeSetting(settings::calibrated, 1);
+}
+
+void ProgramCore::setCentreWidth(std::int32_t width, bool store) {
+    joystickState_.centreWidth = width;
+    if (store) storeSetting(settings::centerWidth, width);
+}
+
+void ProgramCore::shutDown() {
+    try {
+        outputPort_.close();
+    } catch (...) {
+    }
+    try {
+        if (devices_.glove) gloveShutDown(*devices_.glove, glove_);
+    } catch (...) {
+    }
+    try {
+        routing_.closeAll();
+    } catch (...) {
+    }
+}
+
+// ---- the action list and its file -----------------------------------------------------------
+
+ActionFileContext ProgramCore::fileContext() {
+    return ActionFileContext{actionList_, ui_, options_.dataFolder};
+}
+
+LoadResult ProgramCore::shown(LoadResult r) {
+    if (r.outcome == LoadOutcome::Loaded) refillList();
+    return r;
+}
+
+void ProgramCore::refillList() {
+    views_.actionList.clear();
+    for (int n = 1; n <= actionList_.actionCount; ++n)
+        appendListLine(actionList_[n]);
+}
+
+LoadResult ProgramCore::loadActions() {
+    ActionFileContext ctx = fileContext();
+    return shown(loadconfig(actionFilePath(), ctx));
+}
+
+LoadResult ProgramCore::importActions(const std::filesystem::path& chosen) {
+    ActionFileContext ctx = fileContext();
+    return shown(importConfig(chosen, ctx));
+}
+
+SaveResult ProgramCore::exportActions(const std::filesystem::path& chosen) {
+    ActionFileContext ctx = fileContext();
+    return exportConfig(chosen, ctx);
+}
+
+bool ProgramCore::saveActions() {
+    ActionFileContext ctx = fileContext();
+    return saveconfig(actionFilePath(), ctx).status == SaveResult::Saved;
+}
+
+void ProgramCore::rewriteActionFile() {
+    // The new contents replace the file whole once they are safely written, so the old file is
+    // not deleted first: a failed write then leaves it intact.
+    if (saveActions()) {
+        loadActions();
+        return;
+    }
+    // Not written (the user was told): the list box keeps showing the list in memory.
+    refillList();
+}
+
+void ProgramCore::appendListLine(const ActionRecord& record) {
+    appendActionLine(views_.actionList, listExtentWidth_, record);
+}
+
+} // namespace vantaro

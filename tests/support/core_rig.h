@@ -1,0 +1,64 @@
+#pragma once
+// The program core without a window: a scripted joystick (or the given joysticks), a fake MIDI
+// output (or the given one), no MIDI inputs, views that show nothing and a clock that moves only
+// when told.
+#include "core/program_core.h"
+#include "devices/scripted_joystick.h"
+#include "support/fake_midi_out.h"
+#include "support/scripted_ui.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantaro::test {
+
+// The window's side, keeping what it was last told to show.
+struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
+    double lineWidth(std::string_view line) override { return 7.0 * static_cast<double>(line.size()); }
+    void setHorizontalExtent(std::int32_t) override {}
+    void addLine(std::string_view line) override { lines.emplace_back(line); }
+    void clear() override { lines.clear(); }
+    void setLiveText(LiveText box, std::string_view text) override { liveTexts[box] = text; }
+    void setValueLabel(int, std::string_view) override {}
+    void clearJoystickEntries() override { joysticks.clear(); }
+    void addJoystickEntry(std::string_view name) override { joysticks.emplace_back(name); }
+    void showSelectedEntry(int position) override { chosenJoystick = position; }
+    void hideCalibrationPrompt() override {}
+    void hideCalibrateButton() override {}
+    void setRawLabel(RawLabels, int, std::string_view) override {}
+    void setLagCaption(std::string_view caption) override { lag = caption; }
+
+    CoreViews views() { return CoreViews{*this, *this, *this, outputs, *this}; }
+
+    std::vector<std::string> lines, joysticks;
+    std::map<LiveText, std::string> liveTexts;
+    int chosenJoystick = -1;
+    std::string lag;
+    NullViews::Outputs outputs;
+};
+
+struct CoreRig {
+    // dataFolder empty: nothing is read or stored.
+    explicit CoreRig(const std::filesystem::path& dataFolder = {}, MidiOutApi* output = nullptr,
+                     JoystickApi* joysticks = nullptr, GloveBridge* glove = nullptr) {
+        CoreOptions options;
+        options.dataFolder = dataFolder;
+        core = std::make_unique<ProgramCore>(
+            CoreDevices{joysticks ? *joysticks : stick, output ? *output : midi, inputs, glove},
+            views.views(), ui, clock, std::move(options));
+    }
+    ProgramCore* operator->() { return core.get(); }
+
+    ScriptedJoystick stick;
+    FakeMidiOut midi;
+    NoMidiInputs inputs;
+    RigViews views;
+    ScriptedUi ui;
+    ManualClock clock{10.0};
+    std::unique_ptr<ProgramCore> core;
+};
+
+} // namespace vantaro::test
