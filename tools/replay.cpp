@@ -3,6 +3,7 @@
 #include "devices/glove.h"
 #include "devices/joystick.h"
 #include "engine/texts.h"
+#include "storage/file_io.h"
 #include "storage/record_codec.h"
 
 #include <charconv>
@@ -14,11 +15,11 @@
 namespace vantaro {
 
 std::optional<std::string> loadReplayActions(const std::filesystem::path& path, ActionList& list) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open " + path.string();
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec) return "cannot read " + path.string() + ": " + ec.message();
+    // Read through the helper that refuses FIFOs and devices: an ifstream would wait on a FIFO forever.
+    const std::optional<FileHead> head = readFileHead(path, (kMaxActions + 1) * kRecordBytes);
+    if (!head) return "cannot open " + path.string() + " (not a readable file)";
+    std::istringstream in(head->bytes);
+    const auto size = head->size;
     if (size % kRecordBytes != 0)
         return path.string() + ": length " + std::to_string(size) +
                " is not a whole number of 84-byte records";

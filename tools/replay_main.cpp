@@ -2,11 +2,12 @@
 // the real engine; with --port every message goes out on a real MIDI output.
 #include "midi/midi_send.h"
 #include "midi/rtmidi_output.h"
+#include "storage/file_io.h"
 #include "tools/replay.h"
 
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -77,11 +78,13 @@ int main(int argc, char** argv) {
         std::cerr << "vantaro-replay: " << *error << '\n';
         return 2;
     }
-    std::ifstream script(argv[first + 1]);
-    if (!script) {
+    // Only a regular file: a FIFO or device would make the open wait forever.
+    const std::optional<std::string> scriptText = vantaro::readWholeFile(argv[first + 1]);
+    if (!scriptText) {
         std::cerr << "vantaro-replay: cannot open script " << argv[first + 1] << '\n';
         return 2;
     }
+    std::istringstream script(*scriptText);
     if (!withPort) {
         AcceptingSender sender;
         vantaro::Replay replay(list, sender, std::cout);
