@@ -3,6 +3,7 @@
 #include "devices/sdl_joystick.h"
 #include "midi/rtmidi_input.h"
 #include "midi/rtmidi_output.h"
+#include "storage/folder_lock.h"
 #include "ui/data_folder.h"
 #include "ui/form1.h"
 #include "ui/qt_poster.h"
@@ -30,8 +31,15 @@ int main(int argc, char* argv[]) {
     vantaro::GloveBridge glove(programFolder);
     vantaro::QtUiPort ui;
 
+    const vantaro::DataFolderChoice data = vantaro::chooseDataFolder(programFolder, userFolder);
+    const vantaro::FolderLock lock(data.folder); // held until the process ends
+    if (lock.inUse()) {
+        ui.showMessage(vantaro::alreadyRunningMessage(data.folder));
+        return 1;
+    }
     vantaro::Form1Options options;
-    options.dataFolder = vantaro::chooseDataFolder(programFolder, userFolder);
+    options.dataFolder = data.folder;
+    options.startupNote = data.note;
     vantaro::Form1 window({midiOut, joysticks, glove, midiIn}, ui, options);
     ui.setOwner(&window);
     window.startUp();

@@ -3,6 +3,7 @@
 #include "ui/form1_core.h"
 
 #include "engine/numbers.h"
+#include "storage/file_io.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
 
@@ -150,6 +151,8 @@ void Form1::applyGloveWidgets(const GloveWidgets& shown) {
 void Form1::startUp() {
     StartupTrap trap(ui_);
     const auto ini = settingsPath();
+    removeDeadSaveLeftovers(options_.dataFolder);
+    if (!options_.startupNote.empty()) messageLog.appendLine(options_.startupNote);
 
     applyGloveWidgets(GloveWidgets{});
     trap([&] { applyGloveWidgets(gloveStartUp(core_->gloveBridge, glove, ui_)); });
