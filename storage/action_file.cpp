@@ -72,11 +72,12 @@ bool fileExists(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-SaveResult saveconfig(const fs::path& fname, ActionFileContext& ctx) {
+namespace {
+
+SaveResult saveList(const fs::path& fname, ActionFileContext& ctx, const std::string& failureText) {
     SaveResult result;
     if (!replaceFileContents(fname, encodeActions(ctx.actionList))) {
-        ctx.ui.showMessage("Could not save the actions to " + fname.string() +
-                           ".  They are kept in memory until you save again.");
+        ctx.ui.showMessage(failureText);
         return result;
     }
     result.status = SaveResult::Saved;
@@ -84,6 +85,14 @@ SaveResult saveconfig(const fs::path& fname, ActionFileContext& ctx) {
         writeSettingValue(settingsPathIn(ctx.programFolder), settings::size,
                           std::clamp<std::int32_t>(ctx.actionList.actionCount, 0, kMaxFileRecords));
     return result;
+}
+
+} // namespace
+
+SaveResult saveconfig(const fs::path& fname, ActionFileContext& ctx) {
+    return saveList(fname, ctx,
+                    "Could not save the actions to " + fname.string() +
+                        ".  They are kept in memory until you save again.");
 }
 
 namespace {
@@ -98,7 +107,8 @@ bool readInto(const fs::path& fname, ActionList& staged, MissingFile missing) {
     std::optional<FileHead> head = readFileHead(fname, kMaxReadBytes);
     if (!head) {
         struct stat st {};
-        if (::lstat(fname.c_str(), &st) == 0 || errno != ENOENT || missing == MissingFile::Fail) return false;
+        // stat, not lstat: a link whose file is gone reads as no file, and the next save goes through it.
+        if (::stat(fname.c_str(), &st) == 0 || errno != ENOENT || missing == MissingFile::Fail) return false;
         // No file yet: an empty list. Create the file as a marker where the folder allows; a
         // read-only folder still lets the program start, and a later save reports the problem.
         const int fd = ::open(fname.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -124,6 +134,17 @@ bool isProgramFile(const fs::path& fname, const fs::path& programFolder) {
     return fs::absolute(fname, ec).lexically_normal() == fs::absolute(own, ec).lexically_normal();
 }
 
+// The damaged file under a name of its own beside it, never over a copy kept earlier.
+std::optional<fs::path> keepDamaged(const fs::path& own) {
+    for (int n = 1; n <= 1000; ++n) {
+        fs::path kept = own;
+        kept += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
+        if (renameWithoutReplacing(own, kept)) return kept;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 LoadResult failedProgramFile(const fs::path& fname, ActionFileContext& ctx) {
     if (!ctx.ui.askYesNo(std::string(kLoadFailureQuestion))) {
         ctx.ui.endProgram();
@@ -135,9 +156,11 @@ LoadResult failedProgramFile(const fs::path& fname, ActionFileContext& ctx) {
         ctx.ui.endProgram();
         return {LoadOutcome::Ended, false};
     }
-    if (::unlink(own.c_str()) != 0) {
+    const std::optional<fs::path> kept = keepDamaged(own);
+    if (!kept) {
         // Reading again would fail again; keep what is in memory rather than ask in a loop.
-        ctx.ui.showMessage(own.string() + " could not be deleted.  The actions in memory are kept.");
+        ctx.ui.showMessage(own.string() +
+                           " could not be renamed to keep it.  The actions in memory are kept.");
         return {LoadOutcome::NotRead, false};
     }
     auto staged = std::make_unique<ActionList>();
@@ -145,7 +168,9 @@ LoadResult failedProgramFile(const fs::path& fname, ActionFileContext& ctx) {
         ctx.ui.showMessage(fname.string() + " could not be read.  The actions in memory are kept.");
         return {LoadOutcome::NotRead, false};
     }
-    return replaceLive(*staged, ctx);
+    const LoadResult result = replaceLive(*staged, ctx);
+    ctx.ui.showMessage("The damaged action list was kept as " + kept->string() + ".  The list starts empty.");
+    return result;
 }
 
 LoadResult failedImport(const fs::path& fname, ActionFileContext& ctx) {
@@ -197,7 +222,10 @@ LoadResult importConfig(const fs::path& chosen, ActionFileContext& ctx) {
 
 SaveResult exportConfig(const fs::path& chosen, ActionFileContext& ctx) {
     if (chosen.empty()) return SaveResult{SaveResult::Cancelled, false};
-    return saveconfig(chosen, ctx);
+    // The program's own file is not involved: say which file failed and that nothing changed.
+    return saveList(chosen, ctx,
+                    "The export file " + chosen.string() +
+                        " could not be written.  The action list is unchanged.");
 }
 
 } // namespace vantaro

@@ -64,8 +64,9 @@ SaveResult saveconfig(const std::filesystem::path& fname, ActionFileContext& ctx
 
 // Reads fname into a separate list; the live list changes only once the whole file has been read. A missing
 // file reads as an empty list (and is created empty where possible). On a failure the user is asked
-// kLoadFailureQuestion: for the program-folder file Yes deletes it and starts with an empty list, No ends the
-// program; for any other file see importConfig.
+// kLoadFailureQuestion: for the program-folder file Yes renames it to jmconfig.dat.damaged (or .damaged-2,
+// -3, ... beside older copies), says so and starts with an empty list, No ends the program; for any other
+// file see importConfig.
 LoadResult loadconfig(const std::filesystem::path& fname, ActionFileContext& ctx);
 
 // Import of a chosen file (empty path: cancelled). A file that cannot be read, a missing one
@@ -73,7 +74,7 @@ LoadResult loadconfig(const std::filesystem::path& fname, ActionFileContext& ctx
 // everything and says the file could not be read, No ends the program.
 LoadResult importConfig(const std::filesystem::path& chosen, ActionFileContext& ctx);
 
-// Export to a chosen file (empty path: cancelled).
+// Export to a chosen file (empty path: cancelled). A failure names that file; the list is unchanged.
 SaveResult exportConfig(const std::filesystem::path& chosen, ActionFileContext& ctx);
 
 // A normal (not hidden) file exists under exactly this name.

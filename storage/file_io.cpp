@@ -2,19 +2,57 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vantaro {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+void closeKeepingErrno(int fd) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+}
+
+} // namespace
+
+int openRegularFile(const fs::path& path, int flags) {
+    // Looking first means a device never sees an open at all (some act on it: a tape rewinds).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    // Something else may stand there by now: without O_NONBLOCK the open of a FIFO waits for a writer.
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        closeKeepingErrno(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        closeKeepingErrno(fd);
+        return -1;
+    }
+    return fd;
+}
+
 std::optional<FileHead> readFileHead(const fs::path& path, std::size_t maxBytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openRegularFile(path, O_RDONLY);
     if (fd < 0) return std::nullopt;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
         ::close(fd);
         return std::nullopt;
     }
@@ -44,6 +82,8 @@ std::optional<std::string> readWholeFile(const fs::path& path) {
 
 namespace {
 
+constexpr std::string_view kNewSuffix = ".new-";
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -64,9 +104,57 @@ void syncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// One temporary name per process, so two copies of the program never share one.
+fs::path newFileFor(const fs::path& path) {
+    fs::path temp = path;
+    temp += std::string(kNewSuffix) + std::to_string(::getpid());
+    return temp;
+}
+
+// Writes bytes to a fresh file (which must not exist) and flushes it; false leaves no file.
+bool writeNewFile(const fs::path& temp, std::string_view bytes, mode_t mode, bool keepMode) {
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
+    if (ok) ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        errno = saved;
+    }
+    return ok;
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no link). A chain that
+// does not end is left for the caller's stat to report.
+fs::path followLinks(fs::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+// The last resort when the folder takes no new file: not crash-safe, so only after the safe way
+// was refused, and only a complete write counts.
+bool overwriteInPlace(const fs::path& path, std::string_view bytes) {
+    const int fd = openRegularFile(path, O_WRONLY);
+    if (fd < 0) return false;
+    bool ok = ::ftruncate(fd, 0) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
 } // namespace
 
-bool replaceFileContents(const fs::path& path, std::string_view bytes) {
+bool replaceFileContents(const fs::path& given, std::string_view bytes) {
+    // Through a link, the link's target is what the user keeps: replace that, not the link.
+    const fs::path path = followLinks(given);
     mode_t mode = 0666; // narrowed by the umask for a new file
     bool keepMode = false;
     struct stat st {};
@@ -76,26 +164,89 @@ bool replaceFileContents(const fs::path& path, std::string_view bytes) {
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
         mode = st.st_mode & 07777;
         keepMode = true;
+    } else if (errno != ENOENT) {
+        return false;
     }
 
-    // One temporary name per process, so two copies of the program never share one.
-    fs::path temp = path;
-    temp += ".new-" + std::to_string(::getpid());
+    const fs::path temp = newFileFor(path);
     ::unlink(temp.c_str()); // a leftover of this process id from an earlier crash
 
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
-    if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    if (!writeNewFile(temp, bytes, mode, keepMode)) {
+        // A folder the user may not add files to can still hold a file the user may write.
+        if (keepMode && (errno == EACCES || errno == EPERM)) return overwriteInPlace(path, bytes);
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
     syncFolder(path.parent_path());
     return true;
+}
+
+bool renameWithoutReplacing(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    // A file system without that kind of rename: a hard link never replaces either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // Nor hard links (FAT): look, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return errno == ENOENT && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool createFileWith(const fs::path& path, std::string_view bytes) {
+    const fs::path temp = newFileFor(path);
+    ::unlink(temp.c_str());
+    if (!writeNewFile(temp, bytes, 0666, false)) return false;
+    if (!renameWithoutReplacing(temp, path)) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    syncFolder(path.parent_path());
+    return true;
+}
+
+namespace {
+
+// The process id in the name of a save's new file of jmconfig.ini or jmconfig.dat.
+std::optional<pid_t> leftoverPid(std::string_view name) {
+    for (std::string_view file : {"jmconfig.ini", "jmconfig.dat"}) {
+        if (!name.starts_with(file) || !name.substr(file.size()).starts_with(kNewSuffix)) continue;
+        const std::string_view digits = name.substr(file.size() + kNewSuffix.size());
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) return {};
+        pid_t pid = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+        // 0 and negative numbers would make kill() address whole process groups.
+        if (ec != std::errc() || end != digits.data() + digits.size() || pid <= 0) return {};
+        return pid;
+    }
+    return {};
+}
+
+} // namespace
+
+int removeDeadSaveLeftovers(const fs::path& folder) {
+    std::vector<fs::path> dead;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::optional<pid_t> pid = leftoverPid(it->path().filename().native());
+        // EPERM: the process runs under another user, and may still be saving.
+        if (pid && ::kill(*pid, 0) != 0 && errno == ESRCH) dead.push_back(it->path());
+    }
+    int removed = 0;
+    for (const fs::path& p : dead) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(p.c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 } // namespace vantaro

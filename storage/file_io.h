@@ -9,6 +9,12 @@
 
 namespace vantaro {
 
+// Opens path (with O_RDONLY or O_WRONLY in flags) only when it is a regular file, or a link to
+// one; a FIFO, device or folder is refused at once instead of waiting for a writer. The
+// descriptor is blocking and close-on-exec; -1 (errno set, EINVAL for "not a regular file")
+// otherwise. Every file the program reads goes through here.
+int openRegularFile(const std::filesystem::path& path, int flags);
+
 // The file's bytes, or nullopt when it does not exist, is not a regular file or cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
@@ -20,9 +26,23 @@ struct FileHead {
 std::optional<FileHead> readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
 
 // Writes bytes to a new file beside path, flushes it to disk and renames it over path, so that
-// a crash or power loss leaves either the old or the new contents, never a mix. An existing file
-// without any write permission bit is treated as read-only and left alone. Returns false when
-// nothing was replaced.
+// a crash or power loss leaves either the old or the new contents, never a mix. A symbolic link
+// is followed: the file it leads to is replaced and the link stays. An existing file without any
+// write permission bit is treated as read-only and left alone. Where the folder refuses the new
+// file but the existing file may be written, the contents are written over it in place instead.
+// Returns false when nothing was replaced.
 [[nodiscard]] bool replaceFileContents(const std::filesystem::path& path, std::string_view bytes);
+
+// Creates path with bytes only when no file of that name exists; false when one does or the
+// file could not be written. A crash leaves no partial file under that name.
+[[nodiscard]] bool createFileWith(const std::filesystem::path& path, std::string_view bytes);
+
+// Renames from to to unless to exists; false (errno EEXIST) when it does.
+[[nodiscard]] bool renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Removes what interrupted saves of jmconfig.ini and jmconfig.dat left in folder: the new files
+// of processes that no longer run. Those of a live process (possibly still saving) are kept.
+// Returns how many were removed.
+int removeDeadSaveLeftovers(const std::filesystem::path& folder);
 
 } // namespace vantaro

@@ -41,17 +41,19 @@ struct Line {
 Line parseLine(std::string_view text, std::size_t begin) {
     Line line;
     line.begin = begin;
-    std::size_t nl = text.find('\n', begin);
-    line.next = nl == std::string_view::npos ? text.size() : nl + 1;
-    line.end = nl == std::string_view::npos ? text.size() : nl;
-    if (line.end > begin && text[line.end - 1] == '\r') --line.end;
+    // CR LF, LF and a bare CR each end a line, as the platform's profile reader has it.
+    const std::size_t brk = text.find_first_of("\r\n", begin);
+    line.end = brk == std::string_view::npos ? text.size() : brk;
+    line.next = line.end;
+    if (line.next < text.size()) line.next += text.compare(line.next, 2, "\r\n") == 0 ? 2 : 1;
     const std::string_view content = trim(text.substr(begin, line.end - begin));
     if (content.empty() || content.front() == ';') return line;
-    if (content.front() == '[') {
-        std::string_view inner = content.substr(1);
-        inner = inner.substr(0, inner.find(']'));
+    // A section name runs to the last "]" of its line; a line without one is no section, and the
+    // profile reader takes it as a key that no query ever finds.
+    const std::size_t close = content.rfind(']');
+    if (content.front() == '[' && close != std::string_view::npos && close > 0) {
         line.kind = LineKind::Section;
-        line.name = trim(inner);
+        line.name = trim(content.substr(1, close - 1));
         return line;
     }
     line.kind = LineKind::Key;
@@ -108,14 +110,19 @@ bool validName(std::string_view s) {
     return !s.empty() && storable(s) && trim(s) == s;
 }
 
-// What ends an unterminated last line: a lone CR at its end only needs its LF.
-std::string_view closingBreak(std::string_view textSoFar, std::string_view eol) {
-    return !textSoFar.empty() && textSoFar.back() == '\r' ? "\n" : eol;
+// The file's own line break, taken from its first line: CR LF, LF or a bare CR (LF for a new file).
+std::string_view lineBreakOf(std::string_view text) {
+    const std::size_t brk = text.find_first_of("\r\n");
+    if (brk == std::string_view::npos || text[brk] == '\n') return "\n";
+    return text.compare(brk, 2, "\r\n") == 0 ? "\r\n" : "\r";
 }
 
-std::string_view lineBreakOf(std::string_view text) {
-    const std::size_t nl = text.find('\n');
-    return nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
+// What a text needs at its end before a line can follow: nothing after a line break, except that
+// a CR LF file whose last line ends in a bare CR gets the LF that completes it.
+std::string_view closingBreak(std::string_view textSoFar, std::string_view eol) {
+    if (textSoFar.empty() || textSoFar.back() == '\n') return "";
+    if (textSoFar.back() == '\r') return eol == "\r\n" ? "\n" : "";
+    return eol;
 }
 
 } // namespace
@@ -152,13 +159,13 @@ std::optional<std::string> iniWrite(std::string_view text, std::string_view sect
     if (place.sectionFound) {
         const Line& last = place.lastOfSection;
         out.append(text.substr(0, last.next));
-        if (text[last.next - 1] != '\n') out.append(closingBreak(out, eol)); // the text ended without a break
+        if (last.next == text.size()) out.append(closingBreak(out, eol)); // the section ends the text
         out.append(key).append("=").append(value).append(eol);
         out.append(text.substr(last.next));
         return out;
     }
     out.append(text);
-    if (!text.empty() && text.back() != '\n') out.append(closingBreak(text, eol));
+    out.append(closingBreak(text, eol));
     out.append("[").append(section).append("]").append(eol);
     out.append(key).append("=").append(value).append(eol);
     return out;

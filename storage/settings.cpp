@@ -20,9 +20,10 @@ bool writeSetting(const fs::path& path, std::string_view section, std::string_vi
     if (std::optional<std::string> existing = readWholeFile(path)) {
         text = std::move(*existing);
     } else {
-        // Start afresh only when there is no file; an unreadable one must not be overwritten.
+        // Start afresh only when there is no file; an unreadable one must not be overwritten. A
+        // link whose file is gone counts as no file: the write creates the file it leads to.
         std::error_code ec;
-        const fs::file_status status = fs::symlink_status(path, ec);
+        const fs::file_status status = fs::status(path, ec);
         if (status.type() != fs::file_type::not_found) return false;
     }
     const std::optional<std::string> updated = iniWrite(text, section, key, value);

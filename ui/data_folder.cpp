@@ -1,6 +1,7 @@
 #include "ui/data_folder.h"
 
-#include <fstream>
+#include "storage/file_io.h"
+
 #include <system_error>
 #include <unistd.h>
 
@@ -16,12 +17,32 @@ bool folderWritable(const std::filesystem::path& folder) {
     return true;
 }
 
-std::filesystem::path chooseDataFolder(const std::filesystem::path& programFolder,
-                                       const std::filesystem::path& userDataFolder) {
-    if (folderWritable(programFolder) || userDataFolder.empty()) return programFolder;
+DataFolderChoice chooseDataFolder(const std::filesystem::path& programFolder,
+                                  const std::filesystem::path& userDataFolder) {
+    if (folderWritable(programFolder)) return {programFolder, {}};
+    if (userDataFolder.empty())
+        return {programFolder, "The settings and actions in " + programFolder.string() +
+                                   " cannot be written: changes will not be kept."};
     std::error_code ec;
     std::filesystem::create_directories(userDataFolder, ec);
-    return userDataFolder;
+    // The first start here carries on with what the program's folder held; later starts keep
+    // the user's own files.
+    std::string copied;
+    for (const char* name : {"jmconfig.ini", "jmconfig.dat"}) {
+        const std::optional<std::string> bytes = readWholeFile(programFolder / name);
+        if (bytes && !std::filesystem::exists(userDataFolder / name, ec) &&
+            createFileWith(userDataFolder / name, *bytes))
+            copied += copied.empty() ? name : std::string(" and ") + name;
+    }
+    std::string note = "The settings and actions are kept in " + userDataFolder.string() + " because " +
+                       programFolder.string() + " cannot be written";
+    note += copied.empty() ? "." : " (" + copied + " copied from there).";
+    return {userDataFolder, note};
+}
+
+std::string alreadyRunningMessage(const std::filesystem::path& folder) {
+    return "Vantaro is already running with the files in " + folder.string() +
+           ".  Use that window, or close it first.";
 }
 
 } // namespace vantaro

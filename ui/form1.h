@@ -47,11 +47,11 @@ struct ProgramDevices {
 
 struct Form1Options {
     std::filesystem::path dataFolder;         // where jmconfig.ini and jmconfig.dat live
+    std::string startupNote;                  // a line for the message log at start-up, if any
     int splashMs = 5000;                      // 0: no splash window
     std::function<void(const QUrl&)> openUrl; // defaults to the desktop's browser
     std::function<void()> quit;               // the end of shut-down; defaults to leaving the event loop
-    bool runTimer = true;    // false: the poll runs only when tick() is called (tests that step it)
-    std::string startupNote; // a line for the message log at start-up (empty: none)
+    bool runTimer = true; // false: the poll runs only when tick() is called (tests that step it)
 };
 
 class Form1 final : public QWidget {

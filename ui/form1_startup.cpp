@@ -5,6 +5,7 @@
 #include "devices/glove_bridge.h"
 
 #include "engine/numbers.h"
+#include "storage/file_io.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
 
@@ -145,6 +146,8 @@ void Form1::startUp() {
     const auto ini = settingsPath();
     JoystickState& joystick = core_->joystickState();
     GloveState& glove = core_->glove();
+    removeDeadSaveLeftovers(options_.dataFolder);
+    if (!options_.startupNote.empty()) core_->messageLog().appendLine(options_.startupNote);
 
     applyGloveWidgets(GloveWidgets{});
     trap([&] { applyGloveWidgets(gloveStartUp(devices_.glove, core_->glove(), ui_)); });
@@ -218,7 +221,6 @@ void Form1::startUp() {
     trap([&] {
         if (core_->listJoysticks() == kOverflowError) throw overflow();
     });
-    if (!options_.startupNote.empty()) core_->messageLog().appendLine(options_.startupNote);
 
     if (options_.runTimer) Timer1->start();
 }

@@ -14,8 +14,9 @@ const QString kFilter = QStringLiteral("Vantaro Config Files (*.dat);;All Files 
 }
 
 bool QtUiPort::askYesNo(const std::string& text) {
+    // No is the default: Enter must never be what sets anything aside or discards it.
     return QMessageBox::question(owner_, title(), QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtUiPort::showMessage(const std::string& text) {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace vantaro;
 using vantaro::test::fileBytes;
@@ -271,7 +272,23 @@ TEST(ActionFile, ABadProgramFileAsksAndYesStartsEmpty) {
     ASSERT_TRUE(fs::exists(p.dat()));
     EXPECT_EQ(fs::file_size(p.dat()), 0u);
     EXPECT_EQ(p.ui.ended, 0);
-    EXPECT_TRUE(p.ui.messages.empty());
+
+    // The damaged file is kept beside it, and the user is told where.
+    const fs::path kept = p.folder / "jmconfig.dat.damaged";
+    EXPECT_EQ(fileBytes(kept), bad);
+    EXPECT_EQ(p.ui.messages, std::vector<std::string>{"The damaged action list was kept as " + kept.string() +
+                                                      ".  The list starts empty."});
+
+    // A second damaged file never replaces the first kept copy.
+    p.ui.whileOpen = nullptr;
+    const std::string bad2 = bad.substr(0, 84);
+    putBytes(p.dat(), bad2 + std::string(84, '\0'));
+    p.ui.answers = {true};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(fileBytes(kept), bad);
+    EXPECT_EQ(fileBytes(p.folder / "jmconfig.dat.damaged-2"), bad2 + std::string(84, '\0'));
+    ASSERT_EQ(p.ui.messages.size(), 2u);
+    EXPECT_NE(p.ui.messages[1].find("jmconfig.dat.damaged-2"), std::string::npos);
 }
 
 TEST(ActionFile, ABadProgramFileAndNoEndsTheProgramTouchingNothing) {
@@ -357,6 +374,91 @@ TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
     EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::Ended);
     EXPECT_EQ(p.ui.ended, 1);
     EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
+}
+
+// A FIFO nobody writes to: an open that waits for a writer would hang here for good, and
+// ctest's time limit would report it.
+TEST(ActionFile, WhatIsNoRegularFileTakesTheFailurePathAtOnce) {
+    Program p;
+    ASSERT_EQ(::mkfifo(p.dat().c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(p.ini().c_str(), 0600), 0);
+    p.ui.answers = {false};
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
+    EXPECT_EQ(p.ui.questions.size(), 1u);
+    EXPECT_EQ(readSetting(p.ini(), "General", "config"), "");
+    EXPECT_FALSE(writeSetting(p.ini(), "General", "config", " 1"));
+    EXPECT_TRUE(fs::is_fifo(p.ini()));
+
+    const fs::path pipe = p.folder / "pipe.dat";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink(pipe, p.folder / "link.dat");
+    fill(*p.list, 2);
+    for (const fs::path& chosen : {pipe, p.folder / "link.dat", p.folder.path(), fs::path("/dev/zero")}) {
+        p.ui.answers = {true};
+        EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::NotRead) << chosen;
+        EXPECT_EQ(exportConfig(chosen, p.ctx).status, SaveResult::Failed) << chosen;
+    }
+    EXPECT_EQ(p.list->actionCount, 2);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_symlink(p.folder / "link.dat"));
+}
+
+TEST(ActionFile, SavingThroughALinkReplacesTheFileItLeadsTo) {
+    Program p;
+    TempFolder elsewhere;
+    putBytes(elsewhere / "actions.dat", fileOf(1));
+    putBytes(elsewhere / "settings.ini", "[General]\r\nWrap=0\r\n");
+    fs::create_symlink(elsewhere / "actions.dat", p.dat());
+    // A relative link leads from the link's own folder.
+    fs::create_symlink(fs::path("..") / elsewhere.path().filename() / "settings.ini", p.ini());
+
+    fill(*p.list, 3);
+    const SaveResult saved = saveconfig(p.dat(), p.ctx);
+    EXPECT_EQ(saved.status, SaveResult::Saved);
+    EXPECT_TRUE(saved.sizeWritten);
+    EXPECT_TRUE(fs::is_symlink(p.dat()));
+    EXPECT_TRUE(fs::is_symlink(p.ini()));
+    EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(3));
+    EXPECT_EQ(fileBytes(elsewhere / "settings.ini"), "[General]\r\nWrap=0\r\nSize= 3\r\n");
+    EXPECT_EQ(vantaro::test::entryCount(elsewhere.path()), 2);
+
+    // A link whose file is gone reads as an empty list, and the next save makes the file.
+    fs::remove(elsewhere / "actions.dat");
+    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_EQ(p.list->actionCount, 0);
+    EXPECT_TRUE(p.ui.questions.empty());
+    fill(*p.list, 2);
+    EXPECT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    EXPECT_TRUE(fs::is_symlink(p.dat()));
+    EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(2));
+}
+
+TEST(ActionFile, ExportWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
+    Program p;
+    fill(*p.list, 2);
+    const fs::path shared = p.folder / "shared";
+    const fs::path target = shared / "set.dat";
+    fs::create_directory(shared);
+    putBytes(target, fileOf(5));
+    const auto all = fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all;
+    const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(p.folder.path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(target, all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    fs::permissions(shared, readable);
+
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser(
+        [&] { return exportConfig(target, p.ctx).status == SaveResult::Saved; }));
+    EXPECT_EQ(fileBytes(target), fileOf(2));
+    EXPECT_EQ(vantaro::test::entryCount(shared), 1);
+
+    // An export that fails names the export file, not the program's own.
+    const SaveResult failed = exportConfig(p.folder / "missing" / "x.dat", p.ctx);
+    EXPECT_EQ(failed.status, SaveResult::Failed);
+    EXPECT_EQ(p.ui.messages,
+              std::vector<std::string>{"The export file " + (p.folder / "missing" / "x.dat").string() +
+                                       " could not be written.  The action list is unchanged."});
+    fs::permissions(shared, all);
 }
 
 TEST(ActionFile, FileNamePartAndFileExists) {

@@ -173,3 +173,29 @@ TEST(IniText, AddingAfterALastLineEndingInABareCarriageReturnKeepsItsValue) {
     EXPECT_EQ(*sameSection, "[Joystick]\r\nCenterWidth=i\r\ncalibrated= 1\r\n");
     EXPECT_EQ(iniRead(*sameSection, "Joystick", "CenterWidth"), "i");
 }
+
+// The profile reader's view of line ends and of lines that are not quite what they seem.
+TEST(IniText, BareCarriageReturnsEndLinesAndMalformedLinesReadAsTheProfileReaderHasThem) {
+    // A file from an editor that ends lines with CR alone: read line by line, and kept that way.
+    const std::string cr = "[General]\rWrap=1\rHigh= 100\r";
+    EXPECT_EQ(iniRead(cr, "General", "High"), "100");
+    EXPECT_EQ(iniWrite(cr, "General", "Low", " 5"), "[General]\rWrap=1\rHigh= 100\rLow= 5\r");
+    EXPECT_EQ(iniWrite(cr, "General", "Wrap", "0"), "[General]\rWrap=0\rHigh= 100\r");
+    EXPECT_EQ(iniWrite(cr, "Midi", "DeviceNumber", " 2"), cr + "[Midi]\rDeviceNumber= 2\r");
+    EXPECT_EQ(iniWrite("[General]\rHigh= 100", "General", "Low", " 5"), "[General]\rHigh= 100\rLow= 5\r");
+
+    const std::string odd = "Wrap=7\r\n"   // before any section: in none, never found
+                            "[General\r\n" // no "]": not a section
+                            "High=1\r\n"
+                            "[Y]]\r\n" // the name runs to the last "]"
+                            "Low=2\r\n"
+                            "[General]\r\n"
+                            "Delay=3\r\n";
+    EXPECT_EQ(iniRead(odd, "General", "Wrap"), "");
+    EXPECT_EQ(iniRead(odd, "General", "High"), "");
+    EXPECT_EQ(iniRead(odd, "Y]", "Low"), "2");
+    EXPECT_EQ(iniRead(odd, "Y", "Low"), "");
+    EXPECT_EQ(iniRead(odd, "General", "Delay"), "3");
+    EXPECT_EQ(iniWrite(odd, "General", "Wrap", "1"), odd + "Wrap=1\r\n");
+    EXPECT_EQ(iniWrite(odd, "general", "High", " 9"), odd + "High= 9\r\n");
+}

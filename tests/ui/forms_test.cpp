@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 
 using namespace vantaro;
@@ -68,4 +69,18 @@ TEST(RoutingPicker, ShowsThePreviousChoiceAndReturnsTheNewOne) {
     picker.List1->item(1)->setSelected(false);
     picker.List1->item(2)->setSelected(true);
     EXPECT_EQ(picker.selection(), (std::vector<bool>{true, false, true}));
+}
+
+// Enter answers the failure question with No: Yes is what sets the action list aside.
+TEST(Question, NoIsTheDefaultButton) {
+    application();
+    QtUiPort port;
+    bool noIsDefault = false;
+    ModalAnswer no(QStringLiteral("&No"), 0, [&](QWidget* modal) {
+        const auto* box = qobject_cast<QMessageBox*>(modal);
+        noIsDefault = box && box->defaultButton() == box->button(QMessageBox::No);
+    });
+    EXPECT_FALSE(port.askYesNo("Error opening config file.  Delete config?"));
+    EXPECT_TRUE(no.answered());
+    EXPECT_TRUE(noIsDefault);
 }

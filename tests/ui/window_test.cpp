@@ -3,6 +3,7 @@
 #include "program_fixture.h"
 #include "storage/action_file.h"
 #include "storage/record_codec.h"
+#include "support/temp_folder.h"
 #include "support/virtual_stick.h"
 
 #include <QCheckBox>
@@ -264,7 +265,12 @@ TEST_F(WindowTest, TheViewSwitchResizesAndIsStored) {
 TEST_F(WindowTest, AFirstStartWritesTheFirstRunSettings) {
     Program p(folder.path());
     VirtualStick stick("Vantaro test stick");
+    const auto leftover = folder / ("jmconfig.ini.new-" + std::to_string(endedProcessId())).c_str();
+    writeFile(leftover, "[General]\n");
+    p.options.startupNote = "The settings and actions are kept in elsewhere.";
     Window& w = p.start();
+    EXPECT_FALSE(std::filesystem::exists(leftover)); // a crashed save's file is cleared away
+    EXPECT_EQ(w.core.messageLog().text(), "The settings and actions are kept in elsewhere.\r\n");
     EXPECT_EQ(p.port.splashes, 1);
     EXPECT_EQ(p.setting("Joystick", "calibrated"), " 0");
     EXPECT_EQ(p.setting("Joystick", "CenterWidth"), " 7000");
@@ -303,7 +309,7 @@ TEST_F(WindowTest, AStoredChannelTooLargeIsReportedOnceAndStartUpGoesOn) {
     EXPECT_EQ(w.Slider6->value(), 99); // later statements still ran
 }
 
-TEST_F(WindowTest, ACorruptActionFileIsDeletedOnYesAndEndsTheProgramOnNo) {
+TEST_F(WindowTest, ACorruptActionFileIsKeptAsideOnYesAndEndsTheProgramOnNo) {
     ActionRecord bad = buttonAction(1, 1);
     bad.recordVersion = 2;
     storeActions(folder.path(), {buttonAction(1, 1), bad});
@@ -327,6 +333,9 @@ TEST_F(WindowTest, ACorruptActionFileIsDeletedOnYesAndEndsTheProgramOnNo) {
     EXPECT_EQ(w.List1->count(), 0);
     EXPECT_TRUE(std::filesystem::exists(folder / "jmconfig.dat"));
     EXPECT_EQ(fileText(folder / "jmconfig.dat"), "");
+    EXPECT_EQ(fileText(folder / "jmconfig.dat.damaged"), corrupt);
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_NE(p.port.messages[0].find((folder / "jmconfig.dat.damaged").string()), std::string::npos);
 }
 
 TEST_F(WindowTest, ValueBoxesAreReadBackWhenLeft) {
