@@ -1,4 +1,5 @@
 #include "ui/data_folder.h"
+#include "ui/program_files.h"
 
 #include <fstream>
 #include <system_error>
@@ -18,7 +19,10 @@ bool folderWritable(const std::filesystem::path& folder) {
 
 std::filesystem::path chooseDataFolder(const std::filesystem::path& programFolder,
                                        const std::filesystem::path& userDataFolder) {
-    if (folderWritable(programFolder) || userDataFolder.empty()) return programFolder;
+    // An installed program never writes beside itself: its folder is the system's (or one shared
+    // by every program of the prefix), even when this user may write there.
+    if (userDataFolder.empty() || (!runsInstalled(programFolder) && folderWritable(programFolder)))
+        return programFolder;
     std::error_code ec;
     std::filesystem::create_directories(userDataFolder, ec);
     return userDataFolder;

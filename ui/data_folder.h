@@ -4,8 +4,9 @@
 
 namespace vantaro {
 
-// The program's folder when the program may write there; otherwise (an installed program) the
-// user's own application data folder, created when missing.
+// The program's folder when the program runs from its own folder and may write there; otherwise
+// (an installed program, or a read-only folder) the user's own application data folder, created
+// when missing.
 std::filesystem::path chooseDataFolder(const std::filesystem::path& programFolder,
                                        const std::filesystem::path& userDataFolder);
 
