@@ -108,8 +108,9 @@ run "$bin/vantaro" --no-such-option >"$tmp/out" 2>"$tmp/err" || status=$?
     fail "an unknown option is not one line on stderr: $(cat "$tmp/out" "$tmp/err")"
 
 # vantaro-replay --help and its man page: every directive the script reader knows, one line each.
-directives=(centre width hand finger joy nojoy glove describe fail wait tick)
-directives+=($(grep -o 'name == "[a-z]*"' "$source/tools/replay.cpp" | cut -d'"' -f2 || true))
+# The list, and whatever the reader in tools/replay.cpp knows besides.
+mapfile -t read_there < <(grep -o 'name == "[a-z]*"' "$source/tools/replay.cpp" | cut -d'"' -f2 || true)
+directives=(centre width hand finger joy nojoy glove describe fail wait tick "${read_there[@]}")
 out=$(run "$bin/vantaro-replay" --help) || fail "vantaro-replay --help exits with $?"
 for d in $(printf '%s\n' "${directives[@]}" | sort -u); do
     [ "$(grep -c -E "^  $d( |\$)" <<<"$out")" -eq 1 ] || fail "vantaro-replay --help has no line for '$d'"
