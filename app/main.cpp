@@ -2,13 +2,93 @@
 #include "storage/folder_lock.h"
 #include "ui/data_folder.h"
 #include "ui/desktop_program.h"
+#include "ui/program_files.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#ifndef VANTARO_VERSION
+#define VANTARO_VERSION "0"
+#endif
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: vantaro [OPTION]...\n"
+    "Turns a game controller (and, optionally, a P5 data glove) into a MIDI controller.\n"
+    "\n"
+    "  -h, --help      show this help and exit\n"
+    "  -V, --version   show the version and exit\n"
+    "\n"
+    "Qt's own options (such as -platform NAME or -style NAME) are passed on to Qt.\n"
+    "\n"
+    "Settings and the action list are kept in jmconfig.ini and jmconfig.dat: beside the program\n"
+    "when it runs from its own writable folder, otherwise in $XDG_DATA_HOME/Vantaro\n"
+    "(~/.local/share/Vantaro). See vantaro(1) and the Help button in the window.\n";
+
+// Qt's documented options: they are Qt's to read, so they must not count as unknown here.
+bool qtOption(std::string_view arg, bool& takesValue) {
+    static constexpr std::string_view withValue[] = {
+        "platform",        "platformpluginpath", "platformtheme", "plugin",
+        "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+        "style",           "stylesheet",         "display",       "geometry"};
+    static constexpr std::string_view flags[] = {"reverse", "widgetcount"};
+    if (arg.size() < 2 || arg[0] != '-') return false;
+    arg.remove_prefix(arg[1] == '-' ? 2 : 1);
+    const auto eq = arg.find('=');
+    const std::string_view name = arg.substr(0, eq);
+    for (std::string_view o : withValue)
+        if (name == o) {
+            takesValue = eq == std::string_view::npos;
+            return true;
+        }
+    for (std::string_view o : flags)
+        if (arg == o) {
+            takesValue = false;
+            return true;
+        }
+    return false;
+}
+
+// Answers --help and --version, and refuses what nobody reads, before any window system is needed.
+// Returns the exit status when the program ends here.
+std::optional<int> commandLine(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "-V" || arg == "--version") {
+            std::puts("vantaro " VANTARO_VERSION);
+            return 0;
+        }
+        bool takesValue = false;
+        if (qtOption(arg, takesValue)) {
+            if (takesValue) ++i;
+            continue;
+        }
+        std::fprintf(stderr, "vantaro: unknown %s '%s' (try 'vantaro --help')\n",
+                     arg.size() > 1 && arg[0] == '-' ? "option" : "argument", argv[i]);
+        return 2;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (const auto status = commandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantaro"));
+#ifdef VANTARO_ID
+    // Lets the desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VANTARO_ID));
+#endif
 
     const std::filesystem::path programFolder = QApplication::applicationDirPath().toStdString();
     const std::filesystem::path userFolder =
@@ -24,7 +104,11 @@ int main(int argc, char* argv[]) {
     vantaro::Form1Options options;
     options.dataFolder = data.folder;
     options.startupNote = data.note;
-    vantaro::DesktopProgram program(ui, options, programFolder);
+    // The glove bridge beside the program in a build folder; in the installed library folder otherwise.
+    const std::filesystem::path gloveFolder =
+        vantaro::programFile(vantaro::ProgramFileKind::Library, vantaro::kPalmletFileName, programFolder)
+            .parent_path();
+    vantaro::DesktopProgram program(ui, options, gloveFolder);
     program.start();
     return app.exec();
 }

@@ -9,6 +9,38 @@
 
 namespace {
 
+// One line per directive: the man page vantaro-replay(1) tells the same at length.
+constexpr const char* kHelp =
+    "Usage: vantaro-replay [--port NAME] ACTIONS.dat SCRIPT\n"
+    "Plays SCRIPT, a timeline of controller input, through Vantaro's engine with the actions\n"
+    "of ACTIONS.dat (jmconfig.dat or an exported list) and prints one line per MIDI message:\n"
+    "the tick, the value, the channel, the kind and number, the message word and the result.\n"
+    "\n"
+    "  --port NAME  also send each message to the first MIDI output whose name contains NAME\n"
+    "  -h, --help   show this help and exit\n"
+    "\n"
+    "SCRIPT holds one directive a line; '#' starts a comment.\n"
+    "  centre X Y Z R U V                    set the six axes' centres, as Calibrate stores them\n"
+    "  width W                               set the dead zone around each centre (Joystick Response)\n"
+    "  hand T                                set the glove's hand threshold (P5 Hand, 0..100)\n"
+    "  finger T                              set the glove's finger threshold (P5 Fingers, 0..63)\n"
+    "  joy X Y Z R U V BUTTONS POV           the joystick reads this from now on\n"
+    "  nojoy                                 no joystick from now on\n"
+    "  glove I M R P T X Y Z YAW PITCH ROLL  the glove reads this from now on\n"
+    "  describe                              print every action as the window's list shows it\n"
+    "  fail CODE                             every send from now on reports CODE (0: they succeed)\n"
+    "  wait MS                               let MS milliseconds pass without a poll\n"
+    "  tick [N]                              run N polls (1 when left out), one millisecond apart\n"
+    "Axes are 0..65535; BUTTONS is the button word (bit n-1 is button n); POV is the hat in\n"
+    "hundredths of a degree clockwise from up, 65535 when centred. I M R P T are the bends of\n"
+    "index, middle, ring, pinky and thumb (0..63), the rest the hand's position and angles.\n"
+    "\n"
+    "A script line may hold up to 4096 characters, and one tick directive up to 1000000 polls.\n"
+    "\n"
+    "Exit status: 0 when the script ran to its end; 2 for a bad command line, an unreadable or\n"
+    "damaged file or a malformed script line (reported on stderr with its line number); 1 when\n"
+    "the output could not be written or sends to the MIDI port failed (their count on stderr).\n";
+
 int usage() {
     std::cerr << "usage: vantaro-replay [--port NAME] ACTIONS.dat SCRIPT\n";
     return 2;
@@ -56,6 +88,10 @@ int main(int argc, char** argv) {
     std::string port;
     bool withPort = false;
     int first = 1;
+    if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << kHelp;
+        return 0;
+    }
     if (argc >= 2 && std::string(argv[1]) == "--port") {
         if (argc < 3) return usage();
         port = argv[2];

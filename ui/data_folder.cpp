@@ -1,4 +1,5 @@
 #include "ui/data_folder.h"
+#include "ui/program_files.h"
 
 #include "storage/file_io.h"
 
@@ -19,7 +20,10 @@ bool folderWritable(const std::filesystem::path& folder) {
 
 DataFolderChoice chooseDataFolder(const std::filesystem::path& programFolder,
                                   const std::filesystem::path& userDataFolder) {
-    if (folderWritable(programFolder)) return {programFolder, {}};
+    // An installed program never writes beside itself: its folder is the system's (or one shared
+    // by every program of the prefix), even when this user may write there.
+    const bool installed = runsInstalled(programFolder);
+    if (!installed && folderWritable(programFolder)) return {programFolder, {}};
     if (userDataFolder.empty())
         return {programFolder, "The settings and actions in " + programFolder.string() +
                                    " cannot be written: changes will not be kept."};
@@ -35,7 +39,8 @@ DataFolderChoice chooseDataFolder(const std::filesystem::path& programFolder,
             copied += copied.empty() ? name : std::string(" and ") + name;
     }
     std::string note = "The settings and actions are kept in " + userDataFolder.string() + " because " +
-                       programFolder.string() + " cannot be written";
+                       (installed ? "Vantaro is installed in " + programFolder.string()
+                                  : programFolder.string() + " cannot be written");
     note += copied.empty() ? "." : " (" + copied + " copied from there).";
     return {userDataFolder, note};
 }

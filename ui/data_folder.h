@@ -10,8 +10,9 @@ struct DataFolderChoice {
     std::string note; // one line for the message log when the files are not in the program's folder
 };
 
-// The program's folder when the program may write there; otherwise (an installed program) the
-// user's own application data folder, created when missing. When that folder is used while the
+// The program's folder when the program runs from its own folder and may write there; otherwise
+// (an installed program, or a read-only folder) the user's own application data folder, created
+// when missing. When that folder is used while the
 // program's folder holds jmconfig.ini or jmconfig.dat, they are copied across, but never over a
 // file the user's folder already has.
 DataFolderChoice chooseDataFolder(const std::filesystem::path& programFolder,

@@ -1,6 +1,7 @@
 // The main window's event steps: the action editor, the view switch, the poll and the keys.
 #include "ui/form1.h"
 #include "ui/form1_views.h"
+#include "ui/program_files.h"
 
 #include "engine/numbers.h"
 #include "storage/settings_keys.h"
@@ -44,8 +45,10 @@ std::int16_t checkValue(const QCheckBox* box) {
     }
 }
 
-const QUrl kShirtPage(QStringLiteral("https://vantaro.example.org/shop/t-shirts"));
-const QUrl kGlovePage(QStringLiteral("https://vantaro.example.org/p5-glove"));
+// The pages travel with the program, so every button works offline.
+QUrl programPage(std::string_view name) {
+    return QUrl::fromLocalFile(QString::fromStdString(programFile(ProgramFileKind::Page, name).string()));
+}
 
 } // namespace
 
@@ -116,12 +119,10 @@ void Form1::connectEditor() {
     connect(Command2, &QPushButton::clicked, this, &Form1::deleteClicked);
     connect(Command5, &QPushButton::clicked, this, &Form1::switchView);
     connect(Command9, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command10, &QPushButton::clicked, this, [this] {
-        options_.openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
-    });
-    connect(Command11, &QPushButton::clicked, this, [this] { options_.openUrl(kShirtPage); });
-    connect(Command12, &QPushButton::clicked, this, [this] { options_.openUrl(kGlovePage); });
+    connect(Command10, &QPushButton::clicked, this, [this] { options_.openUrl(programPage("help.html")); });
+    connect(Command11, &QPushButton::clicked, this,
+            [this] { options_.openUrl(programPage("support.html")); });
+    connect(Command12, &QPushButton::clicked, this, [this] { options_.openUrl(programPage("glove.html")); });
 }
 
 // ---- view ----------------------------------------------------------------------------------

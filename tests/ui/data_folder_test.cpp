@@ -1,7 +1,8 @@
-// Where the settings and the action list are kept.
+// Where the settings and the action list are kept, and where the program finds its own files.
 #include "program_fixture.h"
 #include "support/temp_folder.h"
 #include "ui/data_folder.h"
+#include "ui/program_files.h"
 
 using namespace vantaro;
 using namespace vantaro::test;
@@ -52,4 +53,42 @@ TEST(DataFolder, AReadOnlyProgramFolderHandsItsFilesOverOnceAndNeverOverwrites) 
         return c.folder == mine && c.note.find("copied") == std::string::npos;
     }));
     EXPECT_EQ(fileText(mine / "jmconfig.ini"), "[General]\nconfig= 1\nHigh= 5\n");
+}
+
+// A build folder holds everything beside the program; an installed program finds its pages and
+// libraries in their installed folders and keeps the user's files in the user's folder, even
+// where it may write (a prefix of the user's own, or root).
+TEST(DataFolder, AnInstalledProgramFindsItsPartsAndKeepsFilesInTheUsersFolder) {
+    Folder root;
+    Folder user;
+    const auto bin = root / "bin";
+    const auto pages = installedFolder(ProgramFileKind::Page, bin);
+    const auto libs = installedFolder(ProgramFileKind::Library, bin);
+    ASSERT_NE(pages, libs);
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(pages);
+    std::filesystem::create_directories(libs);
+
+    // Nowhere yet: the place beside the program, which is what a failure names.
+    EXPECT_EQ(programFile(ProgramFileKind::Page, "help.html", bin), bin / "help.html");
+    EXPECT_FALSE(runsInstalled(bin));
+
+    writeFile(pages / "help.html", "");
+    writeFile(libs / "libpalmlet.so", "");
+    EXPECT_EQ(programFile(ProgramFileKind::Page, "help.html", bin), pages / "help.html");
+    EXPECT_EQ(programFile(ProgramFileKind::Library, "libpalmlet.so", bin), libs / "libpalmlet.so");
+    // Each kind is looked for in its own folder only.
+    EXPECT_EQ(programFile(ProgramFileKind::Page, "libpalmlet.so", bin), bin / "libpalmlet.so");
+    EXPECT_TRUE(runsInstalled(bin));
+    EXPECT_EQ(chooseDataFolder(bin, user / "Vantaro").folder, user / "Vantaro");
+    EXPECT_TRUE(std::filesystem::is_directory(user / "Vantaro"));
+    EXPECT_FALSE(std::filesystem::exists(bin / "jmconfig.ini"));
+
+    // A copy beside the program wins: the program runs from its own folder again.
+    writeFile(bin / "help.html", "");
+    writeFile(bin / "libpalmlet.so", "");
+    EXPECT_EQ(programFile(ProgramFileKind::Page, "help.html", bin), bin / "help.html");
+    EXPECT_EQ(programFile(ProgramFileKind::Library, "libpalmlet.so", bin), bin / "libpalmlet.so");
+    EXPECT_FALSE(runsInstalled(bin));
+    EXPECT_EQ(chooseDataFolder(bin, user / "Vantaro").folder, bin);
 }

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The installed program, as a user meets it: installed into a read-only prefix (or unpacked from
+# the Debian package), started by a user with an empty home folder.
+#
+#   installed_program_test.sh --build BUILD_DIR VERSION SOURCE_DIR   installs BUILD_DIR with
+#       cmake --install, and packs it with cpack: the package holds the same files
+#   installed_program_test.sh --deb PACKAGE VERSION SOURCE_DIR        unpacks a built .deb
+set -euo pipefail
+
+mode=$1 where=$2 version=$3 source=$4
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+tmp=$(mktemp -d)
+# Another user must reach every file of it (see below).
+chmod 755 "$tmp"
+cleanup() {
+    chmod -R u+w "$tmp" 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Its dependencies come from the libraries the programs link.
+check_package() {
+    local depends
+    depends=$(dpkg-deb -f "$1" Depends)
+    for lib in libqt6widgets6 libsdl2 librtmidi; do
+        grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"
+    done
+}
+files_under() { (cd "$1" && find . -type f | sort); }
+
+case $mode in
+--build)
+    prefix=$tmp/prefix
+    cmake --install "$where" --prefix "$prefix" >"$tmp/install.log" || {
+        cat "$tmp/install.log" >&2
+        fail "cmake --install"
+    }
+    if command -v dpkg-deb >/dev/null; then
+        cpack --config "$where/CPackConfig.cmake" -G DEB -B "$tmp/package" >"$tmp/cpack.log" 2>&1 || {
+            cat "$tmp/cpack.log" >&2
+            fail "cpack"
+        }
+        deb=$(find "$tmp/package" -maxdepth 1 -name '*.deb' -print -quit)
+        check_package "$deb"
+        dpkg-deb -x "$deb" "$tmp/root"
+        [ "$(files_under "$tmp/root/usr")" = "$(files_under "$prefix")" ] ||
+            fail "the package's files under /usr differ from the installed ones"
+        rm -rf "$tmp/package" "$tmp/root"
+    fi
+    ;;
+--deb)
+    check_package "$where"
+    [ "$(dpkg-deb -f "$where" Version)" = "$version" ] || fail "the package's version is not $version"
+    dpkg-deb -x "$where" "$tmp/root"
+    prefix=$tmp/root/usr
+    ;;
+*) fail "unknown mode $mode" ;;
+esac
+bin=$prefix/bin
+for f in bin/vantaro bin/vantaro-replay share/man/man1/vantaro.1 share/man/man1/vantaro-replay.1 \
+    share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html; do
+    [ -f "$prefix/$f" ] || fail "$f is not installed"
+done
+# The bridge's library folder follows the build's library folder (lib/ or lib/<triplet>/).
+bridge=$(find "$prefix" -path '*/vantaro/libpalmlet.so' -print -quit)
+[ -n "$bridge" ] && [ -f "$(dirname "$bridge")/libp5dll.so" ] ||
+    fail "libpalmlet.so and libp5dll.so are not installed side by side"
+
+# Root may write anywhere, so the program runs as an ordinary user; one who is not root already
+# meets a prefix made read-only.
+runas=()
+if [ "$(id -u)" -eq 0 ]; then
+    runas=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+fi
+chmod -R a-w "$prefix"
+home=$tmp/home
+mkdir -m 700 "$home" "$tmp/runtime"
+if [ "$(id -u)" -eq 0 ]; then
+    chown 65534:65534 "$home" "$tmp/runtime"
+fi
+
+# The sanitizer's suppressions must be readable by that user too.
+lsan=${LSAN_OPTIONS:-}
+if [[ $lsan =~ suppressions=([^:]*) ]]; then
+    cp "${BASH_REMATCH[1]}" "$tmp/lsan.supp"
+    chmod 644 "$tmp/lsan.supp"
+    lsan=${lsan/${BASH_REMATCH[1]}/$tmp/lsan.supp}
+fi
+# No display, no JACK server to start, nothing of the caller's own.
+user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$tmp/runtime" LANG=C.UTF-8
+          JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=vantaro-installed-test-none
+          ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" LSAN_OPTIONS="$lsan")
+run() { "${runas[@]}" "${user_env[@]}" "$@"; }
+
+# --version and --help answer without a display; anything else is refused with exit 2.
+out=$(run "$bin/vantaro" --version) || fail "vantaro --version exits with $?"
+[ "$out" = "vantaro $version" ] || fail "vantaro --version says '$out', not 'vantaro $version'"
+out=$(run "$bin/vantaro" --help) || fail "vantaro --help exits with $?"
+grep -q -- '--version' <<<"$out" || fail "vantaro --help does not list --version"
+status=0
+run "$bin/vantaro" --no-such-option >"$tmp/out" 2>"$tmp/err" || status=$?
+[ "$status" -eq 2 ] || fail "an unknown option exits with $status, not 2"
+[ ! -s "$tmp/out" ] && [ "$(wc -l <"$tmp/err")" -eq 1 ] && grep -q -- '--no-such-option' "$tmp/err" ||
+    fail "an unknown option is not one line on stderr: $(cat "$tmp/out" "$tmp/err")"
+
+# vantaro-replay --help and its man page: every directive the script reader knows, one line each.
+# The list, and whatever the reader in tools/replay.cpp knows besides.
+mapfile -t read_there < <(grep -o 'name == "[a-z]*"' "$source/tools/replay.cpp" | cut -d'"' -f2 || true)
+directives=(centre width hand finger joy nojoy glove describe fail wait tick "${read_there[@]}")
+out=$(run "$bin/vantaro-replay" --help) || fail "vantaro-replay --help exits with $?"
+for d in $(printf '%s\n' "${directives[@]}" | sort -u); do
+    [ "$(grep -c -E "^  $d( |\$)" <<<"$out")" -eq 1 ] || fail "vantaro-replay --help has no line for '$d'"
+    grep -A1 -x '\.TP' "$prefix/share/man/man1/vantaro-replay.1" | grep -q -E "^\.B[IR]? $d( |\$)" ||
+        fail "vantaro-replay(1) does not document '$d'"
+done
+if command -v groff >/dev/null; then
+    for page in vantaro vantaro-replay; do
+        warnings=$(groff -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+        [ -z "$warnings" ] || fail "$page.1: $warnings"
+    done
+fi
+
+# The first start, on the offscreen platform: the settings appear in the user's folder (start-up
+# ran through its first-run step), the bridge is loaded from the installed library folder, and
+# nothing is written into the prefix. The program runs until it is stopped.
+ini=$home/.local/share/Vantaro/jmconfig.ini
+touch "$tmp/before"
+# A simple command, so that $! is the program itself once setpriv and env have exec'd it.
+"${runas[@]}" "${user_env[@]}" QT_QPA_PLATFORM=offscreen LD_DEBUG=files LD_DEBUG_OUTPUT="$tmp/runtime/ld" \
+    "$bin/vantaro" >"$tmp/start.out" 2>"$tmp/start.err" &
+pid=$!
+for _ in $(seq 600); do
+    [ -s "$ini" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+sleep 1 # the rest of start-up
+alive=1
+kill -0 "$pid" 2>/dev/null || alive=0
+kill -TERM "$pid" 2>/dev/null || true
+status=0
+wait "$pid" || status=$?
+if [ "$alive" -eq 0 ] || [ "$status" -ne 143 ]; then
+    cat "$tmp/start.err" >&2
+    fail "the program did not run until stopped (exit status $status)"
+fi
+[ -s "$ini" ] || fail "the first start did not create $ini"
+grep -q '^config= *1' "$ini" || fail "jmconfig.ini lacks the first-run values: $(cat "$ini")"
+[ -f "$home/.local/share/Vantaro/jmconfig.dat" ] || fail "no jmconfig.dat beside jmconfig.ini"
+written=$(find "$prefix" -newer "$tmp/before" -print)
+[ -z "$written" ] || fail "the program wrote into the installed tree: $written"
+bridge_dir=$(dirname "$(readlink -f "$bridge")")
+grep -h -q "calling init: $bridge_dir/libpalmlet.so" "$tmp/runtime/ld".* ||
+    fail "the installed glove bridge $bridge_dir/libpalmlet.so was not loaded"
+grep -h -q "calling init: $bridge_dir/libp5dll.so" "$tmp/runtime/ld".* ||
+    fail "the bridge did not load the SDK layer beside it"
+
+# The desktop entry and the AppStream metadata, where their validators are installed.
+desktop=$(find "$prefix/share/applications" -name '*.desktop' -print -quit)
+metainfo=$(find "$prefix/share/metainfo" -name '*.metainfo.xml' -print -quit)
+[ -n "$desktop" ] && [ -n "$metainfo" ] || fail "no desktop entry or no metainfo"
+grep -q -x "Exec=vantaro" "$desktop" || fail "the desktop entry does not start vantaro"
+grep -q -E '^Categories=(.*;)?Audio;(.*;)?Midi;' "$desktop" || fail "the desktop entry lacks Audio;Midi;"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+for size in scalable/apps/$icon.svg 48x48/apps/$icon.png 128x128/apps/$icon.png 256x256/apps/$icon.png; do
+    [ -s "$prefix/share/icons/hicolor/$size" ] || fail "no icon $size"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate"
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$metainfo" >"$tmp/as.log" 2>&1 || {
+        cat "$tmp/as.log" >&2
+        fail "appstreamcli validate"
+    }
+fi
+echo "installed program: all checks passed ($prefix)"
