@@ -3,6 +3,8 @@
 #include "storage/settings.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 namespace vantaro {
 
@@ -72,29 +74,88 @@ void ProgramCore::reportSettingsFailure() {
 
 // ---- devices --------------------------------------------------------------------------------
 
+namespace {
+// The stored name of the chosen entry; nothing for a file of an older version without it.
+std::optional<std::string> storedName(const std::filesystem::path& ini, const SettingKey& number) {
+    if (ini.empty()) return std::nullopt;
+    std::string name = readSetting(ini, number.section, settings::kDeviceName);
+    if (name.empty()) return std::nullopt;
+    return name;
+}
+} // namespace
+
+void ProgramCore::storeDevice(const SettingKey& number, int position, const std::string& name) {
+    // A failed write leaves the choice for this run only; the device itself works.
+    if (!storeSetting(number, position) || options_.dataFolder.empty()) return;
+    if (!writeSetting(settingsPath(), number.section, settings::kDeviceName, name)) reportSettingsFailure();
+}
+
 int ProgramCore::listOutputs() {
-    const int r = outputPort_.listDevices(readSettingInt16(settingsPath(), settings::midiDevice));
-    if (outputPort_.chosenDevice() >= 0) storeSetting(settings::midiDevice, outputPort_.chosenDevice());
+    const int r = outputPort_.listDevices(readSettingInt16(settingsPath(), settings::midiDevice),
+                                          storedName(settingsPath(), settings::midiDevice));
+    if (outputPort_.chosenDevice() >= 0)
+        storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
     return r;
 }
 
 int ProgramCore::listJoysticks() {
-    const int r = joystick_.listJoysticks(readSettingInt16(settingsPath(), settings::joystickDevice));
-    if (joystick_.chosenPosition() >= 0) storeSetting(settings::joystickDevice, joystick_.chosenPosition());
+    const int r = joystick_.listJoysticks(readSettingInt16(settingsPath(), settings::joystickDevice),
+                                          storedName(settingsPath(), settings::joystickDevice));
+    if (joystick_.chosenPosition() >= 0)
+        storeDevice(settings::joystickDevice, joystick_.chosenPosition(), joystick_.chosenName());
     return r;
 }
 
 bool ProgramCore::selectOutput(int position) {
     if (!outputPort_.select(position)) return false;
-    // A failed write leaves the choice for this run only; the device itself works.
-    storeSetting(settings::midiDevice, outputPort_.chosenDevice());
+    if (outputPort_.chosenPresent())
+        storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
     return true;
 }
 
 bool ProgramCore::selectJoystick(int position) {
     if (!joystick_.selectJoystick(position)) return false;
-    storeSetting(settings::joystickDevice, position);
+    storeDevice(settings::joystickDevice, position, joystick_.chosenName());
     return true;
+}
+
+void ProgramCore::refreshJoysticks() {
+    const bool hadSticks = joystick_.joystickCount() > 0;
+    const Joystick::Presence p = joystick_.refresh();
+    if (!p.listChanged) return;
+    if (p.chosenLeft) {
+        // A stick that is gone lets go of everything it held, also when no other stick is left
+        // to poll (the poll then reads nothing).
+        joystickState_.joystickReading.dwButtons = 0;
+        joystickState_.joystickReading.dwPOV = kPovCentred;
+        captureRecord_.buttonMask = 0;
+        captureRecord_.povDirection = kPovCentred;
+    }
+    if (joystick_.chosenPosition() >= 0)
+        storeDevice(settings::joystickDevice, joystick_.chosenPosition(), joystick_.chosenName());
+    const bool hasSticks = joystick_.joystickCount() > 0;
+    if (hasSticks && !hadSticks)
+        views_.joystick.showCalibrateButton(readSettingNumber(settingsPath(), settings::calibrated) != 1);
+    if (!hasSticks && hadSticks) {
+        views_.joystick.hideCalibrationPrompt();
+        views_.joystick.hideCalibrateButton();
+    }
+}
+
+void ProgramCore::checkDevices() {
+    refreshJoysticks();
+    const DeviceChange change = midiSender_.api().devicesChanged();
+    if (change.lost) {
+        outputPort_.lose();
+        routing_.suspend();
+    }
+    if (!change.changed && !change.restarted) return;
+    const int before = outputPort_.chosenDevice();
+    if (outputPort_.refresh(change.restarted))
+        messageLog_.appendLine("Connected to the MIDI output \"" + outputPort_.chosenName() + "\".");
+    if (outputPort_.chosenPresent() && outputPort_.chosenDevice() != before)
+        storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
+    routing_.refresh(change.restarted);
 }
 
 void ProgramCore::calibrate() {

@@ -85,6 +85,10 @@ public:
     void calibrate();
     // Slider1: the width applies from the next poll; stored only when store is set.
     void setCentreWidth(std::int32_t width, bool store);
+    // Devices that came or went: the joystick and output lists follow them, the wanted devices
+    // are chosen again when they are back, and routed inputs are routed again. A few times a
+    // second, off the 1 ms tick.
+    void checkDevices();
     // Shut-down: output, glove, routing closed in that order, every failure ignored.
     void shutDown();
 
@@ -129,6 +133,8 @@ private:
     void actions() override;
     void updateStatus() override;
 
+    void storeDevice(const SettingKey& number, int position, const std::string& name);
+    void refreshJoysticks();
     LoadResult shown(LoadResult r);
     void refillList();
     ActionFileContext fileContext();
@@ -191,6 +197,7 @@ struct NullViews final : ActionListView, StatusView, JoystickView, LagView {
     void showSelectedEntry(int) override {}
     void hideCalibrationPrompt() override {}
     void hideCalibrateButton() override {}
+    void showCalibrateButton(bool) override {}
     void setRawLabel(RawLabels, int, std::string_view) override {}
     void setLagCaption(std::string_view) override {}
 

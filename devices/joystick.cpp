@@ -33,37 +33,90 @@ void Joystick::invalidateRawLabels() {
     shownLabel3_.fill(kNotShown);
 }
 
-int Joystick::listJoysticks(std::optional<std::int16_t> stored) {
-    joystickCount_ = 0;
-    chosenPosition_ = -1;
-    view_.clearJoystickEntries();
+Joystick::Listing Joystick::scan() {
+    Listing l;
     const std::uint32_t n = api_.joyGetNumDevs();
     // Ids are kept as 16-bit numbers; the list holds kListSize of them.
     for (std::uint32_t id = 0; id < n && id <= std::numeric_limits<std::int16_t>::max(); ++id) {
-        if (joystickCount_ >= kListSize) break;
+        if (l.count >= kListSize) break;
         JoyCapsA caps{};
         if (api_.joyGetDevCapsA(id, &caps, sizeof caps) != JoystickApi::JOYERR_NOERROR) continue;
-        joystickIds_[static_cast<std::size_t>(joystickCount_)] = static_cast<std::int16_t>(id);
-        ++joystickCount_;
-        view_.addJoystickEntry(std::string_view(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname)));
+        const auto at = static_cast<std::size_t>(l.count++);
+        l.ids[at] = static_cast<std::int16_t>(id);
+        l.names[at].assign(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname));
     }
-    if (joystickCount_ == 0) {
+    return l;
+}
+
+void Joystick::show() {
+    view_.clearJoystickEntries();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(listing_.count); ++i)
+        view_.addJoystickEntry(listing_.names[i]);
+}
+
+int Joystick::positionOf(const std::string& name) const {
+    for (int i = 0; i < listing_.count; ++i)
+        if (listing_.names[static_cast<std::size_t>(i)] == name) return i;
+    return -1;
+}
+
+int Joystick::listJoysticks(std::optional<std::int16_t> stored,
+                            const std::optional<std::string>& storedName) {
+    listing_ = scan();
+    chosenPosition_ = -1;
+    show();
+    if (listing_.count == 0) {
         view_.hideCalibrationPrompt();
         view_.hideCalibrateButton();
     }
-
+    if (storedName && !storedName->empty()) {
+        wantedName_ = *storedName;
+        const int p = positionOf(wantedName_);
+        if (p >= 0) {
+            view_.showSelectedEntry(p);
+            selectJoystick(p);
+        }
+        return 0;
+    }
     if (!stored) return kOverflowError;
-    if (*stored >= 0 && *stored < joystickCount_) {
+    if (*stored >= 0 && *stored < listing_.count) {
         view_.showSelectedEntry(*stored);
         selectJoystick(*stored);
     }
     return 0;
 }
 
+Joystick::Presence Joystick::refresh() {
+    Listing now = scan();
+    if (now == listing_) return {};
+    Presence r;
+    r.listChanged = true;
+    const bool wasChosen = chosenPosition_ >= 0;
+    listing_ = std::move(now);
+    show();
+    invalidateRawLabels();
+    // The chosen stick keeps its id while it is there; one that comes back is found by its name.
+    int p = -1;
+    for (int i = 0; wasChosen && i < listing_.count; ++i)
+        if (listing_.ids[static_cast<std::size_t>(i)] == joystickId_ &&
+            listing_.names[static_cast<std::size_t>(i)] == wantedName_)
+            p = i;
+    if (p < 0 && !wantedName_.empty()) p = positionOf(wantedName_);
+    chosenPosition_ = -1;
+    if (p >= 0) {
+        view_.showSelectedEntry(p);
+        selectJoystick(p);
+    }
+    r.chosenLeft = wasChosen && p < 0;
+    r.chosenBack = !wasChosen && p >= 0;
+    return r;
+}
+
 bool Joystick::selectJoystick(int position) {
-    if (position < 0 || position >= joystickCount_) return false;
-    joystickId_ = joystickIds_[static_cast<std::size_t>(position)];
+    if (position < 0 || position >= listing_.count) return false;
+    joystickId_ = listing_.ids[static_cast<std::size_t>(position)];
     chosenPosition_ = position;
+    wantedName_ = listing_.names[static_cast<std::size_t>(position)];
     return true;
 }
 
@@ -85,7 +138,7 @@ void Joystick::showRaw(RawLabels labels, int index, const char* prefix, std::uin
 }
 
 void Joystick::readJoystick(JoystickState& state, ActionRecord& captureRecord, bool expandedView) {
-    if (joystickCount_ == 0) {
+    if (listing_.count == 0) {
         captureRecord.povDirection = kPovCentred;
         return;
     }

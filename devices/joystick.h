@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vantaro {
@@ -27,6 +28,8 @@ public:
     virtual void showSelectedEntry(int position) = 0;
     virtual void hideCalibrationPrompt() = 0; // Label13
     virtual void hideCalibrateButton() = 0;   // Command4
+    // A stick came while none was listed: the button again, and the prompt when not calibrated.
+    virtual void showCalibrateButton(bool withPrompt) = 0;
     virtual void setRawLabel(RawLabels labels, int index, std::string_view caption) = 0;
 };
 
@@ -40,7 +43,20 @@ public:
     // device number when it names a list entry. Returns 0, or kOverflowError when the stored
     // number did not fit 16 bits (nullopt; nothing is selected then). The caller stores the
     // choice (chosenPosition()) as it stores any other.
-    int listJoysticks(std::optional<std::int16_t> storedPosition);
+    // With a stored name (storedName), that entry is chosen instead, wherever it is; when it is
+    // not in the list nothing is chosen and it is waited for.
+    int listJoysticks(std::optional<std::int16_t> storedPosition,
+                      const std::optional<std::string>& storedName = {});
+
+    // What a fresh look at the sticks found.
+    struct Presence {
+        bool listChanged = false;
+        bool chosenLeft = false; // the chosen stick went away (it stays wanted)
+        bool chosenBack = false; // the wanted stick is back and chosen again
+    };
+    // Lists the sticks again when they changed; a present stick keeps its id, and the wanted
+    // one is chosen again, without a click, when it comes back.
+    Presence refresh();
 
     // The user (or start-up) picked list entry position. False when position is not in the
     // list (nothing changes); the caller then has nothing to store.
@@ -58,19 +74,30 @@ public:
     // (for a view that was rebuilt or cleared).
     void invalidateRawLabels();
 
-    std::int16_t joystickCount() const { return joystickCount_; }
+    std::int16_t joystickCount() const { return listing_.count; }
     std::int32_t joystickId() const { return joystickId_; }
-    // The list position last selected; -1 before any.
+    // The list position of the chosen stick; -1 when none is chosen or it is away.
     int chosenPosition() const { return chosenPosition_; }
-    const std::array<std::int16_t, kListSize>& joystickIds() const { return joystickIds_; }
+    // The name of the stick the user wants, present or not; empty when none was chosen.
+    const std::string& chosenName() const { return wantedName_; }
+    const std::array<std::int16_t, kListSize>& joystickIds() const { return listing_.ids; }
 
 private:
+    struct Listing {
+        std::array<std::int16_t, kListSize> ids{};
+        std::array<std::string, kListSize> names;
+        std::int16_t count = 0;
+        bool operator==(const Listing&) const = default;
+    };
+    Listing scan();
+    void show();
+    int positionOf(const std::string& name) const;
     void showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value);
 
     JoystickApi& api_;
     JoystickView& view_;
-    std::array<std::int16_t, kListSize> joystickIds_{};
-    std::int16_t joystickCount_ = 0;
+    Listing listing_;
+    std::string wantedName_;
     std::int32_t joystickId_ = 0;
     int chosenPosition_ = -1;
     JoyInfo basicReading_{};

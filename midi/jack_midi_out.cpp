@@ -63,7 +63,14 @@ bool JackMidiOut::connectTo(const std::string& destination) {
 }
 
 std::string JackMidiOut::fullPortName() const {
-    return port_ ? jack_port_name(port_) : std::string();
+    return port_ && client_ ? jack_port_name(port_) : std::string();
+}
+
+void JackMidiOut::releaseDeadClient() {
+    if (!client_ || !serverGone_) return;
+    jack_client_close(client_);
+    client_ = nullptr;
+    port_ = nullptr;
 }
 
 MmResult JackMidiOut::send(const std::uint8_t* bytes, std::size_t size) {
@@ -136,6 +143,33 @@ bool JackMidiOut::listPorts(unsigned long flags, std::vector<std::string>& names
     }
     jack_client_close(client);
     return true;
+}
+
+std::unique_ptr<JackWatch> JackWatch::open() {
+    std::unique_ptr<JackWatch> watch(new JackWatch);
+    jack_status_t status{};
+    watch->client_ = jack_client_open("Vantaro watch", JackNoStartServer, &status);
+    if (!watch->client_) return nullptr;
+    // Both callbacks run on JACK's threads: they only set flags.
+    jack_set_port_registration_callback(
+        watch->client_,
+        [](jack_port_id_t, int, void* self) { static_cast<JackWatch*>(self)->changes_ = true; }, watch.get());
+    jack_on_shutdown(
+        watch->client_,
+        [](void* self) {
+            auto* w = static_cast<JackWatch*>(self);
+            w->serverGone_ = true;
+            w->changes_ = true;
+        },
+        watch.get());
+    if (jack_activate(watch->client_) != 0) return nullptr;
+    return watch;
+}
+
+JackWatch::~JackWatch() {
+    if (!client_) return;
+    if (!serverGone_) jack_deactivate(client_);
+    jack_client_close(client_);
 }
 
 } // namespace vantaro

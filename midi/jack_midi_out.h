@@ -28,6 +28,11 @@ public:
     // Queues one message of 1 to 3 bytes for the next period.
     MmResult send(const std::uint8_t* bytes, std::size_t size);
     std::string fullPortName() const;
+    // True once the server went away; every send then fails.
+    bool serverGone() const { return serverGone_.load(std::memory_order_acquire); }
+    // Closes the client of a server that went away, before any other client is opened: the
+    // JACK library frees what is left of such clients at that moment.
+    void releaseDeadClient();
 
     // The names of every MIDI port with the given direction flags (JackPortIsInput / Output),
     // in the server's order; false when the server cannot be reached.
@@ -46,6 +51,27 @@ private:
     // Set once a connection to a receiver was made; cleared receivers then fail the sends.
     std::atomic<bool> wantsReceiver_{false};
     std::atomic<bool> receiverGone_{false};
+};
+
+// A JACK client without ports that hears of every port registered or gone, and of the
+// server's end, so that device lists are read again only when something changed.
+class JackWatch {
+public:
+    // Null when no JACK server answers.
+    static std::unique_ptr<JackWatch> open();
+    ~JackWatch();
+    JackWatch(const JackWatch&) = delete;
+    JackWatch& operator=(const JackWatch&) = delete;
+
+    bool serverGone() const { return serverGone_.load(std::memory_order_acquire); }
+    // True when ports came or went since the last call.
+    bool takeChanges() { return changes_.exchange(false, std::memory_order_acq_rel); }
+
+private:
+    JackWatch() = default;
+    jack_client_t* client_ = nullptr;
+    std::atomic<bool> serverGone_{false};
+    std::atomic<bool> changes_{false};
 };
 
 } // namespace vantaro

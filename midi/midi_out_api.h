@@ -22,9 +22,21 @@ inline constexpr MmResult MIDIERR_STILLPLAYING = 65;
 inline constexpr MmResult MIDIERR_NOTREADY = 67;
 inline constexpr MmResult MIDIERR_BADOPENMODE = 70;
 
+// The entry of the program's own port, which other programs connect to; the last of the list.
+inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
+
+// What changed in the MIDI system since the last look.
+struct DeviceChange {
+    bool changed = false;   // ports may have come or gone: read the lists again
+    bool restarted = false; // the MIDI system went away and came back: every port is new
+    bool lost = false;      // the MIDI system went away: close every port before anything else
+};
+
 class MidiOutApi {
 public:
     virtual ~MidiOutApi() = default;
+    // Off the 1 ms tick, a few times a second. An output that cannot tell says "changed" always.
+    virtual DeviceChange devicesChanged() { return {true, false, false}; }
     virtual std::uint32_t midiOutGetNumDevs() = 0;
     // Product name of device id (at most 31 characters, as the platform's record holds).
     virtual MmResult midiOutGetDevCaps(std::uint32_t deviceId, std::string& productName) = 0;

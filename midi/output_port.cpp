@@ -2,39 +2,105 @@
 
 #include "engine/numbers.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vantaro {
 
-int OutputPort::listDevices(std::optional<std::int16_t> stored) {
+std::vector<std::string> OutputPort::readNames() {
     MidiOutApi& api = sender_.api();
     const auto n = static_cast<std::int16_t>(api.midiOutGetNumDevs());
-    view_.clear();
+    std::vector<std::string> names;
     for (std::int16_t id = 0; id < n; ++id) {
         std::string name;
         // Every id gets an entry, so list positions and device ids stay equal.
         (void)api.midiOutGetDevCaps(static_cast<std::uint32_t>(id), name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+int OutputPort::positionOf(const std::string& name) const {
+    const auto it = std::find(names_.begin(), names_.end(), name);
+    return it == names_.end() ? -1 : static_cast<int>(it - names_.begin());
+}
+
+void OutputPort::show() {
+    view_.clear();
+    for (const std::string& name : names_)
         view_.addItem(name);
+    if (wantedName_.empty()) return;
+    // A wanted device that is away stays in sight, after the real ones, as the choice.
+    if (!wantedPresent_) view_.addItem(wantedName_);
+    view_.setCurrentIndex(wantedPresent_ ? positionOf(wantedName_) : static_cast<int>(names_.size()));
+}
+
+int OutputPort::listDevices(std::optional<std::int16_t> stored,
+                            const std::optional<std::string>& storedName) {
+    names_ = readNames();
+    view_.clear();
+    for (const std::string& name : names_)
+        view_.addItem(name);
+    if (storedName && !storedName->empty()) {
+        const int p = positionOf(*storedName);
+        if (p >= 0) return select(p), 0;
+        wantedName_ = *storedName;
+        wantedPresent_ = false;
+        show();
+        return 0;
     }
     if (!stored) return kOverflowError;
-    if (*stored >= 0 && *stored < view_.count()) select(*stored);
+    if (*stored >= 0 && *stored < static_cast<int>(names_.size())) select(*stored);
     return 0;
 }
 
 bool OutputPort::select(int position) {
-    if (position < 0 || position >= view_.count()) return false;
+    const int devices = static_cast<int>(names_.size());
+    if (position == devices && !wantedPresent_ && !wantedName_.empty()) return true; // the one away: wait on
+    if (position < 0 || position >= devices) return false;
     int p = position;
     for (;;) {
         view_.setCurrentIndex(p);
         chosenDevice_ = p;
         lastResult_ = sender_.open(static_cast<std::uint32_t>(p));
         if (lastResult_ == MMSYSERR_NOERROR) break;
-        if (p >= view_.count() - 1) {
+        // On to the next real device: the program's own port is never taken for one that
+        // failed, since nothing may listen there.
+        int next = p + 1;
+        while (next < devices && names_[static_cast<std::size_t>(next)] == kVirtualOutputName)
+            ++next;
+        if (next >= devices) {
             ui_.showMessage("Couldn't open midi out, rc = " + std::to_string(lastResult_));
             break;
         }
-        ++p;
+        p = next;
     }
+    wantedName_ = names_[static_cast<std::size_t>(p)];
+    wantedPresent_ = true;
+    // The entry of a device that was away is gone now that another one is chosen.
+    if (view_.count() != devices) show();
     chosenDevice_ = view_.currentIndex();
     return true;
+}
+
+bool OutputPort::refresh(bool restarted) {
+    std::vector<std::string> names = readNames();
+    if (names == names_ && !restarted) return false;
+    const bool wasPresent = wantedPresent_;
+    names_ = std::move(names);
+    const int p = wantedName_.empty() ? -1 : positionOf(wantedName_);
+    wantedPresent_ = p >= 0;
+    chosenDevice_ = p;
+    show();
+    if (p < 0 || (wasPresent && !restarted && sender_.isOpen())) return false;
+    // Back after being away, or every port is new: open it again, and only it.
+    lastResult_ = sender_.open(static_cast<std::uint32_t>(p));
+    return lastResult_ == MMSYSERR_NOERROR;
+}
+
+void OutputPort::lose() {
+    sender_.close();
+    wantedPresent_ = false;
 }
 
 void OutputPort::close() {

@@ -1,12 +1,14 @@
 #pragma once
 // The choice of the MIDI output device: the device list, opening the chosen device on the
-// sender's handle, moving on to the next device when one fails, and remembering the choice.
+// sender, moving on to the next device when one fails, and following the device by its name
+// while ports come and go.
 #include "engine/ui_port.h"
 #include "midi/midi_send.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantaro {
 
@@ -27,25 +29,44 @@ public:
     OutputPort(MidiSender& sender, OutputListView& view, UiPort& ui)
         : sender_(sender), view_(view), ui_(ui) {}
 
-    // Fills the list in device id order and opens the stored device when it is a valid
-    // position. Returns 0, or kOverflowError when the stored number did not fit 16 bits
-    // (nullopt; nothing is opened then).
-    int listDevices(std::optional<std::int16_t> storedPosition);
+    // Fills the list in device id order and opens the stored choice: the entry named storedName
+    // when a name was stored (nothing yet when it is not in the list: it is waited for), else
+    // storedPosition when it is a valid position. Returns 0, or kOverflowError when the stored
+    // number did not fit 16 bits (nullopt; nothing is opened then).
+    int listDevices(std::optional<std::int16_t> storedPosition,
+                    const std::optional<std::string>& storedName = {});
 
     // The user (or start-up) picked position p. False when p is not in the list (nothing
-    // changes); otherwise the caller stores chosenDevice(), the entry finally shown.
+    // changes); otherwise the caller stores chosenDevice() and chosenName().
     bool select(int position);
 
+    // The devices may have changed: the list is read again. The wanted device keeps its entry
+    // while it is away (after the real ones); when a device of its name is back, it is opened
+    // again, and only that one. True when that reconnection happened.
+    bool refresh(bool restarted);
+
+    // The MIDI system went away: the output is closed; the device stays wanted.
+    void lose();
     // Shut-down: close the output, ignoring the result.
     void close();
 
     std::int32_t chosenDevice() const { return chosenDevice_; }
+    // The name of the device the user wants, present or not; empty when none was chosen.
+    const std::string& chosenName() const { return wantedName_; }
+    bool chosenPresent() const { return wantedPresent_; }
     MmResult lastResult() const { return lastResult_; }
 
 private:
+    std::vector<std::string> readNames();
+    void show();
+    int positionOf(const std::string& name) const;
+
     MidiSender& sender_;
     OutputListView& view_;
     UiPort& ui_;
+    std::vector<std::string> names_; // the devices of the last listing, in id order
+    std::string wantedName_;
+    bool wantedPresent_ = false;
     std::int32_t chosenDevice_ = -1;
     MmResult lastResult_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "midi/routing.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace vantaro {
@@ -20,29 +21,64 @@ Routing::~Routing() {
     closeAll();
 }
 
-RoutePickerList Routing::loadPicker() {
-    RoutePickerList list;
+std::vector<std::string> Routing::inputNames() {
     const auto n = static_cast<std::int16_t>(io_.inputs.midiInGetNumDevs());
     // Ports past the last slot cannot be routed, so they are not offered.
     const int shown = n < kSlots ? n : kSlots;
+    std::vector<std::string> names;
     for (int id = 0; id < shown; ++id) {
         std::string name;
         (void)io_.inputs.midiInGetDevCaps(static_cast<std::uint32_t>(id), name);
-        list.names.push_back(name);
-        list.selected.push_back(routeSelected_[static_cast<std::size_t>(id)] != 0);
+        names.push_back(name);
     }
+    return names;
+}
+
+RoutePickerList Routing::loadPicker() {
+    RoutePickerList list;
+    list.names = pickerNames_ = inputNames();
+    for (std::size_t id = 0; id < list.names.size(); ++id)
+        list.selected.push_back(routeSelected_[id] != 0);
     return list;
 }
 
 void Routing::confirmPicker(const std::vector<bool>& selected) {
     const int count = static_cast<int>(selected.size()) < kSlots ? static_cast<int>(selected.size()) : kSlots;
+    routedNames_.clear();
     for (int i = 0; i < count; ++i) {
-        const bool on = selected[static_cast<std::size_t>(i)];
-        routeSelected_[static_cast<std::size_t>(i)] = on ? -1 : 0;
+        const auto at = static_cast<std::size_t>(i);
+        const bool on = selected[at];
+        routeSelected_[at] = on ? -1 : 0;
         if (on) {
             openRoutePort(i);
-        } else if (auto& r = slots_[static_cast<std::size_t>(i)].reader; r && r->state() >= 1) {
-            r->command(MidiInReader::Close);
+            if (at < pickerNames_.size()) routedNames_.push_back(slots_[at].portName = pickerNames_[at]);
+        } else {
+            closeSlot(slots_[at]);
+        }
+    }
+}
+
+void Routing::closeSlot(Slot& slot) {
+    if (slot.reader && slot.reader->state() >= 1) slot.reader->command(MidiInReader::Close);
+    slot.portName.clear();
+}
+
+void Routing::refresh(bool restarted) {
+    if (routedNames_.empty()) return;
+    const std::vector<std::string> names = inputNames();
+    for (int i = 0; i < kSlots; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        Slot& slot = slots_[at];
+        const std::string* name = at < names.size() ? &names[at] : nullptr;
+        const bool wanted =
+            name && std::find(routedNames_.begin(), routedNames_.end(), *name) != routedNames_.end();
+        const bool openOnIt = slot.reader && slot.reader->state() >= 1 && name && slot.portName == *name;
+        routeSelected_[at] = wanted ? -1 : 0;
+        if (wanted && (restarted || !openOnIt)) {
+            openRoutePort(i);
+            slot.portName = *name;
+        } else if (!wanted && !slot.portName.empty()) {
+            closeSlot(slot);
         }
     }
 }
@@ -98,6 +134,14 @@ void Routing::logForward(std::int16_t s, std::int16_t d1, std::int16_t d2) {
     *p++ = ' ';
     p = hexText(p, d2);
     io_.log.appendLine(std::string_view(line, static_cast<std::size_t>(p - line)));
+}
+
+void Routing::suspend() {
+    for (Slot& slot : slots_) {
+        closeSlot(slot);
+        slot.reader.reset();
+    }
+    routeSelected_.fill(0);
 }
 
 void Routing::closeAll() {

@@ -50,6 +50,11 @@ public:
     void openRoutePort(int n);
     // Slot n's arrival notification: forwards everything pending on it.
     void messageArrived(int n);
+    // The ports may have changed: each routed port (remembered by its name) is routed again
+    // where it now is, and slots whose port has gone are closed. restarted: every port is new.
+    void refresh(bool restarted);
+    // The MIDI system went away: every reader is released; the routed ports stay wanted.
+    void suspend();
     // Shut-down: stops, closes and releases every slot's reader. Errors are ignored.
     void closeAll();
 
@@ -60,13 +65,18 @@ public:
 private:
     struct Slot {
         std::unique_ptr<MidiInReader> reader;
+        std::string portName;    // the port it was opened on
         bool forwarding = false; // the loop runs; a nested notification leaves the work to it
     };
     void logForward(std::int16_t s, std::int16_t d1, std::int16_t d2);
+    std::vector<std::string> inputNames();
+    void closeSlot(Slot& slot);
 
     RoutingIo io_;
     std::array<Slot, kSlots> slots_;
     std::array<std::int16_t, kSlots> routeSelected_{};
+    std::vector<std::string> pickerNames_; // the names the picker showed
+    std::vector<std::string> routedNames_; // the ports the user routed
 };
 
 } // namespace vantaro

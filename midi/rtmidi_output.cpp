@@ -104,7 +104,53 @@ std::vector<std::string> RtMidiOutput::currentPorts() {
     return names;
 }
 
+void RtMidiOutput::releaseDeadClients() {
+    if (watch_ && watch_->serverGone()) {
+        watch_.reset();
+        serverLost_ = true;
+        lostPending_ = true;
+    }
+    for (auto& [handle, device] : open_)
+        if (device->jack) device->jack->releaseDeadClient();
+}
+
+DeviceChange RtMidiOutput::devicesChanged() {
+    if (system_ == MidiSystem::Alsa) {
+        std::vector<std::string> now = currentPorts();
+        if (now == seen_) return {};
+        seen_ = std::move(now);
+        return {true, false, false};
+    }
+    if (system_ != MidiSystem::Jack) return {};
+    // The server went away: its ports went with it, and every client of ours must be closed
+    // before the next one is opened.
+    releaseDeadClients();
+    if (lostPending_) {
+        lostPending_ = false;
+        return {true, false, true};
+    }
+    if (watch_) return {watch_->takeChanges(), false, false};
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextLook_) return {};
+    nextLook_ = now + std::chrono::seconds(1);
+    watch_ = JackWatch::open();
+    if (!watch_) {
+        // The last listing still had a server: it went before anything watched it.
+        if (!reachable_) return {};
+        serverLost_ = true;
+        return {true, false, true};
+    }
+    const bool restarted = serverLost_;
+    serverLost_ = false;
+    return {true, restarted, false};
+}
+
 std::uint32_t RtMidiOutput::midiOutGetNumDevs() {
+    if (system_ == MidiSystem::Jack) {
+        releaseDeadClients();
+        // Watched from the first listing on, so that no change after it goes unseen.
+        if (!watch_) watch_ = JackWatch::open();
+    }
     ports_ = currentPorts();
     listed_ = true;
     // Without a reachable MIDI system there is nothing to offer, not even our own port.
@@ -131,6 +177,7 @@ MmResult RtMidiOutput::midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId
     const bool isVirtual = deviceId == ports_.size();
     auto device = std::make_unique<Device>();
     if (system_ == MidiSystem::Jack) {
+        releaseDeadClients();
         device->jack = JackMidiOut::open("Vantaro", isVirtual ? kVirtualOutputName : "out");
         if (!device->jack) return MMSYSERR_NODRIVER;
         // The device list is a snapshot: a port that left since then is a device id that

@@ -4,6 +4,7 @@
 // one entry for a port of our own that other programs connect to.
 #include "midi/midi_out_api.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,10 +15,9 @@ class RtMidiOut;
 namespace vantaro {
 
 class JackMidiOut;
+class JackWatch;
 
 enum class MidiSystem { None, Alsa, Jack };
-
-inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
 
 // Ports of this program (its outputs, its routed inputs) are kept out of the device lists:
 // routing our own output back into ourselves would feed every message round for ever.
@@ -37,6 +37,10 @@ public:
 
     MidiSystem system() const { return system_; }
 
+    // JACK: told by the server of every port change and of its end, and looking for a server
+    // again at most once a second while there is none. ALSA: the port names compared.
+    DeviceChange devicesChanged() override;
+
     // Takes a fresh look at the ports; device ids refer to this list until the next count.
     std::uint32_t midiOutGetNumDevs() override;
     MmResult midiOutGetDevCaps(std::uint32_t deviceId, std::string& productName) override;
@@ -50,6 +54,8 @@ public:
 private:
     struct Device;
     std::vector<std::string> currentPorts();
+    // Before a JACK client is opened: every client of a server that went away is closed.
+    void releaseDeadClients();
 
     MidiSystem system_ = MidiSystem::None;
     std::unique_ptr<RtMidiOut> alsaLister_;
@@ -57,6 +63,11 @@ private:
     bool listed_ = false;
     bool reachable_ = false; // the MIDI system answered the last count
     std::map<MidiOutHandle, std::unique_ptr<Device>> open_;
+    std::unique_ptr<JackWatch> watch_;
+    bool serverLost_ = false;  // the watched server went away
+    bool lostPending_ = false; // ... and the core has not been told yet
+    std::chrono::steady_clock::time_point nextLook_{};
+    std::vector<std::string> seen_; // ALSA: the ports at the last look
     MidiOutHandle nextHandle_ = 1;
 };
 

@@ -53,6 +53,10 @@ inline constexpr SettingKey zCentre{"Joystick", "dwZpos", W::Int32, false, 0, F:
 inline constexpr SettingKey rCentre{"Joystick", "dwRpos", W::Int32, false, 0, F::Number};
 inline constexpr SettingKey calibrated{"Joystick", "calibrated", W::Number, true, 0, F::Number};
 
+// Beside "DeviceNumber" in [Joystick] and [Midi]: the chosen entry's text, so that the choice is
+// found again wherever the device shows in the list.
+inline constexpr std::string_view kDeviceName = "DeviceName";
+
 inline constexpr std::array<const SettingKey*, 21> all{
     &config,       &bigform,        &wrap,    &toggle,  &increment,  &channel,        &controller,
     &low,          &high,           &delay,   &size,    &midiDevice, &joystickDevice, &centerWidth,

@@ -73,10 +73,12 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
     connectDevices();
     applyViewHeight();
     connect(Timer1, &QTimer::timeout, this, &Form1::tick);
+    connect(deviceTimer_, &QTimer::timeout, this, &Form1::checkDevices);
 }
 
 Form1::~Form1() {
     Timer1->stop();
+    deviceTimer_->stop();
     // The widgets go after this object's own parts: their last signals must find nobody listening.
     for (QObject* child : findChildren<QObject*>())
         QObject::disconnect(child, nullptr, this, nullptr);

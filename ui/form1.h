@@ -70,6 +70,8 @@ public:
     void shutDown();
     // One poll: devices, engine, live texts, log. Timer1 calls it every millisecond.
     void tick();
+    // Devices that came or went; a timer calls it a few times a second.
+    void checkDevices();
 
     // The outer height the current view asks for, in twips.
     int outerHeightTwips() const { return core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight; }
@@ -130,6 +132,7 @@ private:
     QComboBox *Combo1, *Combo2;
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
     QTimer* Timer1;
+    QTimer* deviceTimer_;
 
     ProgramDevices devices_;
     QtUiPort& ui_;

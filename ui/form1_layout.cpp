@@ -232,6 +232,9 @@ void Form1::buildWindow() {
     Timer1->setObjectName("Timer1");
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(1);
+    // Plugged and unplugged devices are looked for off the 1 ms tick.
+    deviceTimer_ = new QTimer(this);
+    deviceTimer_->setInterval(250);
 }
 
 void Form1::applyViewHeight() {

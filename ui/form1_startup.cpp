@@ -107,7 +107,11 @@ void setCheck(QCheckBox* box, std::int16_t value) {
 } // namespace
 
 void Form1::connectDevices() {
-    connect(Combo1, &QComboBox::activated, this, [this](int index) { core_->selectOutput(index); });
+    connect(Combo1, &QComboBox::activated, this, [this](int index) {
+        // A MIDI system that went away is dealt with before a device is opened.
+        core_->checkDevices();
+        core_->selectOutput(index);
+    });
     connect(Combo2, &QComboBox::activated, this, [this](int index) { core_->selectJoystick(index); });
     // While dragged the width applies at once and is stored on release.
     connect(Slider1, &QSlider::valueChanged, this,
@@ -222,13 +226,17 @@ void Form1::startUp() {
         if (core_->listJoysticks() == kOverflowError) throw overflow();
     });
 
-    if (options_.runTimer) Timer1->start();
+    if (options_.runTimer) {
+        Timer1->start();
+        deviceTimer_->start();
+    }
 }
 
 void Form1::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     Timer1->stop();
+    deviceTimer_->stop();
     // Every step is tried; nothing is reported from here on.
     core_->shutDown();
     if (options_.quit)

@@ -75,6 +75,11 @@ void JoystickWidgets::hideCalibrateButton() {
     calibrate_->hide();
 }
 
+void JoystickWidgets::showCalibrateButton(bool withPrompt) {
+    calibrate_->show();
+    prompt_->setVisible(withPrompt);
+}
+
 void JoystickWidgets::setRawLabel(RawLabels labels, int index, std::string_view caption) {
     if (labels == RawLabels::Label1) {
         if (index >= 0 && index < 4) label1_[static_cast<std::size_t>(index)]->setText(qs(caption));
@@ -117,6 +122,12 @@ void Form1::tick() {
     refreshLog();
 }
 
+void Form1::checkDevices() {
+    if (shutDown_) return;
+    core_->checkDevices();
+    refreshLog();
+}
+
 void Form1::loadActions() {
     const LoadResult r = core_->loadActions();
     if (r.outcome == LoadOutcome::Ended) ended_ = true;
@@ -132,6 +143,8 @@ void Form1::importClicked() {
 }
 
 void Form1::routeClicked() {
+    // A MIDI system that went away is dealt with before the picker looks at the ports.
+    core_->checkDevices();
     const RoutePickerList list = core_->routing().loadPicker();
     std::vector<bool> selected = list.selected;
     if (ui_.pickRoutes(list.names, selected)) core_->routing().confirmPicker(selected);

@@ -53,6 +53,7 @@ public:
     void showSelectedEntry(int position) override;
     void hideCalibrationPrompt() override;
     void hideCalibrateButton() override;
+    void showCalibrateButton(bool withPrompt) override;
     void setRawLabel(RawLabels labels, int index, std::string_view caption) override;
 
 private:

@@ -1,12 +1,15 @@
 // The whole input path: an SDL virtual stick, the program core's tick and the engine.
 #include "devices/sdl_joystick.h"
 #include "engine/short_message.h"
+#include "storage/settings.h"
 #include "support/core_rig.h"
 #include "support/records.h"
+#include "support/temp_folder.h"
 #include "support/virtual_stick.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 using namespace vantaro;
@@ -49,6 +52,57 @@ TEST(Tick, AVirtualButtonPressBecomesANoteOnAndItsReleaseANoteOff) {
         EXPECT_TRUE(rig.ui.messages.empty());
         EXPECT_TRUE(rig.ui.midiErrors.empty());
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Tick, SticksThatComeAndGoUnderARunningTick) {
+    vantaro::test::quietSdlHints();
+    test::TempFolder folder;
+    SdlJoystickApi sticks;
+    test::CoreRig rig(folder.path(), nullptr, &sticks);
+    rig.midi.names = {"Synth"};
+    rig->listOutputs();
+    rig->listJoysticks(); // no stick yet
+    EXPECT_TRUE(rig.views.joysticks.empty());
+    EXPECT_FALSE(rig.views.calibrateShown);
+    rig->actionList()[1] = test::buttonAction(1); // button 1, Note On 60
+    rig->actionList().actionCount = 1;
+    const std::uint32_t on = packShortMessage(0x90, 60, 127), off = packShortMessage(0x90, 60, 0);
+
+    auto pad = std::make_unique<test::VirtualStick>("Pad");
+    rig->checkDevices();
+    EXPECT_EQ(rig.views.joysticks, (std::vector<std::string>{"Pad"}));
+    EXPECT_TRUE(rig.views.calibrateShown);
+    rig->selectJoystick(0);
+    EXPECT_EQ(readSetting(folder / "jmconfig.ini", "Joystick", "DeviceName"), "Pad");
+
+    // A second stick changes the list but not the choice.
+    test::VirtualStick other("Other");
+    rig->checkDevices();
+    EXPECT_EQ(rig.views.joysticks, (std::vector<std::string>{"Pad", "Other"}));
+    EXPECT_EQ(rig.views.chosenJoystick, 0);
+
+    // Unplugged with the button held: released at once, and the list loses it.
+    pad->button(0, true);
+    rig->tick();
+    pad.reset();
+    rig->checkDevices();
+    rig->tick();
+    EXPECT_EQ(rig.midi.sent, (std::vector<std::uint32_t>{on, off}));
+    EXPECT_EQ(rig.views.joysticks, (std::vector<std::string>{"Other"}));
+    EXPECT_EQ(rig->joystick().chosenPosition(), -1) << "the other stick is not chosen in its place";
+
+    // Back: chosen again and polled without a click.
+    pad = std::make_unique<test::VirtualStick>("Pad");
+    rig->checkDevices();
+    EXPECT_EQ(rig->joystick().chosenName(), "Pad");
+    ASSERT_GE(rig->joystick().chosenPosition(), 0);
+    pad->button(0, true);
+    rig->tick();
+    EXPECT_EQ(rig.midi.sent, (std::vector<std::uint32_t>{on, off, on}));
 }
 
 } // namespace

@@ -87,3 +87,90 @@ TEST(OutputChoice, StartUpOpensOnlyAValidStoredPosition) {
 
 } // namespace
 } // namespace vantaro
+
+namespace vantaro {
+namespace {
+
+TEST(OutputChoice, TheRollOverNeverLandsOnTheProgramsOwnPort) {
+    test::TempFolder folder;
+    test::FakeMidiOut api({"Synth", "Sampler", kVirtualOutputName},
+                          {MMSYSERR_NODRIVER, MMSYSERR_ALLOCATED, MMSYSERR_NOERROR});
+    test::CoreRig rig(folder.path(), &api);
+    rig->listOutputs();
+    // Both real devices failed: the message, and the virtual port was never tried.
+    EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{0, 1}));
+    EXPECT_EQ(rig.ui.messages, (std::vector<std::string>{"Couldn't open midi out, rc = 4"}));
+    EXPECT_FALSE(rig->midiSender().isOpen());
+    EXPECT_EQ(rig.views.outputs.currentIndex(), 1);
+
+    // Chosen on purpose, the virtual port opens.
+    EXPECT_TRUE(rig->selectOutput(2));
+    EXPECT_TRUE(rig->midiSender().isOpen());
+}
+
+TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
+    test::TempFolder folder;
+    const auto ini = folder / "jmconfig.ini";
+    test::FakeMidiOut api({"Synth", kVirtualOutputName});
+    test::CoreRig rig(folder.path(), &api);
+    rig->listOutputs();
+    ASSERT_TRUE(rig->midiSender().isOpen());
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth");
+
+    // Another port comes first: the choice follows its device to position 1 and is stored so.
+    api.names = {"Drums", "Synth", kVirtualOutputName};
+    rig->checkDevices();
+    EXPECT_EQ(rig.views.outputs.currentIndex(), 1);
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceNumber"), "1");
+    EXPECT_EQ(api.opened.size(), 1u) << "the open device stays open";
+
+    // The synth goes: sends fail through the error window, the choice stays on it, shown last.
+    api.names = {"Drums", kVirtualOutputName};
+    api.open.clear(); // its port is gone
+    rig->checkDevices();
+    EXPECT_EQ(rig.views.outputs.count(), 3);
+    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
+    EXPECT_EQ(rig->midiSender().sendShortMessage(0x403C90), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(rig.ui.midiErrors.size(), 1u);
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth") << "never moved to another device";
+
+    // Back at another position: connected again, with one line in the log, and sends arrive.
+    api.names = {"Synth", "Drums", kVirtualOutputName};
+    rig->checkDevices();
+    EXPECT_TRUE(rig->midiSender().isOpen());
+    EXPECT_EQ(api.opened.back(), 0u);
+    EXPECT_EQ(rig.views.outputs.count(), 3);
+    EXPECT_EQ(rig.views.outputs.currentIndex(), 0);
+    EXPECT_EQ(rig->messageLog().text(), "Connected to the MIDI output \"Synth\".\r\n");
+    EXPECT_EQ(rig->midiSender().sendShortMessage(0x403C90), 0);
+    rig->checkDevices(); // nothing changed: nothing more
+    EXPECT_EQ(api.opened.size(), 2u);
+}
+
+TEST(OutputChoice, AStoredNameWinsOverTheNumberAndIsWaitedFor) {
+    test::TempFolder folder;
+    const auto ini = folder / "jmconfig.ini";
+    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", " 0"));
+    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceName", "Synth"));
+    test::FakeMidiOut api({"Drums", kVirtualOutputName});
+    test::CoreRig rig(folder.path(), &api);
+    rig->listOutputs();
+    EXPECT_TRUE(api.opened.empty()) << "the stored name is not there yet: nothing else is opened";
+    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
+
+    api.names = {"Drums", "Synth", kVirtualOutputName};
+    rig->checkDevices();
+    EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceNumber"), "1");
+
+    // A file of an older version, without the name, chooses by number as it always did.
+    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceName", ""));
+    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", " 0"));
+    test::CoreRig older(folder.path(), &api);
+    older->listOutputs();
+    EXPECT_EQ(api.opened.back(), 0u);
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Drums");
+}
+
+} // namespace
+} // namespace vantaro

@@ -23,23 +23,11 @@
 namespace vantaro {
 namespace {
 
-// Runs body with JACK_DEFAULT_SERVER pointing at another server, restoring it afterwards.
-class ServerScope {
-public:
-    explicit ServerScope(const std::string& name) : old_(test::jackServerName()) {
-        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    }
-    ~ServerScope() { setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1); }
-
-private:
-    std::string old_;
-};
-
 TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
     test::JackServer server;
     ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
-    ServerScope scope(server.name());
+    test::ServerScope scope(server.name());
 
     auto peer = std::make_unique<test::JackPeer>("vt-lost-peer", 1, 1, server.name());
     test::ScriptedUi ui;

@@ -27,7 +27,8 @@ struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
     void addJoystickEntry(std::string_view name) override { joysticks.emplace_back(name); }
     void showSelectedEntry(int position) override { chosenJoystick = position; }
     void hideCalibrationPrompt() override {}
-    void hideCalibrateButton() override {}
+    void hideCalibrateButton() override { calibrateShown = false; }
+    void showCalibrateButton(bool) override { calibrateShown = true; }
     void setRawLabel(RawLabels, int, std::string_view) override {}
     void setLagCaption(std::string_view caption) override { lag = caption; }
 
@@ -36,6 +37,7 @@ struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
     std::vector<std::string> lines, joysticks;
     std::map<LiveText, std::string> liveTexts;
     int chosenJoystick = -1;
+    bool calibrateShown = true;
     std::string lag;
     NullViews::Outputs outputs;
 };
@@ -43,12 +45,14 @@ struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
 struct CoreRig {
     // dataFolder empty: nothing is read or stored.
     explicit CoreRig(const std::filesystem::path& dataFolder = {}, MidiOutApi* output = nullptr,
-                     JoystickApi* joysticks = nullptr, GloveBridge* glove = nullptr) {
+                     JoystickApi* joysticks = nullptr, GloveBridge* glove = nullptr,
+                     MidiInApi* midiIn = nullptr) {
         CoreOptions options;
         options.dataFolder = dataFolder;
-        core = std::make_unique<ProgramCore>(
-            CoreDevices{joysticks ? *joysticks : stick, output ? *output : midi, inputs, glove},
-            views.views(), ui, clock, std::move(options));
+        core =
+            std::make_unique<ProgramCore>(CoreDevices{joysticks ? *joysticks : stick, output ? *output : midi,
+                                                      midiIn ? *midiIn : inputs, glove},
+                                          views.views(), ui, clock, std::move(options));
     }
     ProgramCore* operator->() { return core.get(); }
 

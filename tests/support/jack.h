@@ -304,4 +304,16 @@ private:
     pid_t pid_ = 0;
 };
 
+// Points JACK_DEFAULT_SERVER at another server for a scope, as a user with two servers does.
+class ServerScope {
+public:
+    explicit ServerScope(const std::string& name) : old_(jackServerName()) {
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    }
+    ~ServerScope() { setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1); }
+
+private:
+    std::string old_;
+};
+
 } // namespace vantaro::test

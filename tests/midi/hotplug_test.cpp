@@ -1,0 +1,145 @@
+// MIDI devices that come and go under a running program core, through a real JACK server: a
+// synth started late, closed and started again; a routed keyboard unplugged and plugged back;
+// the server itself stopped and started again.
+#include "midi/main_thread_poster.h"
+#include "midi/rtmidi_input.h"
+#include "midi/rtmidi_output.h"
+#include "storage/settings.h"
+#include "support/core_rig.h"
+#include "support/jack.h"
+#include "support/temp_folder.h"
+#include "support/wait.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace vantaro {
+namespace {
+
+// The program's MIDI side over the machine's MIDI system, without a window.
+struct MidiProgram {
+    explicit MidiProgram(const std::filesystem::path& folder = {})
+        : inputs(poster, output.system()), rig(folder, &output, nullptr, nullptr, &inputs) {
+        rig.ui.choice = MidiErrorChoice::StopWarnings;
+    }
+    // Looks for device changes (as the window's timer does) until done() holds.
+    bool settle(const std::function<bool()>& done, int timeoutMs = 10000) {
+        return test::waitUntil(done, timeoutMs, [this] {
+            rig->checkDevices();
+            poster.runPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        });
+    }
+    void route(const std::string& port) {
+        const RoutePickerList picker = rig->routing().loadPicker();
+        std::vector<bool> selected(picker.names.size());
+        const auto it = std::find(picker.names.begin(), picker.names.end(), port);
+        ASSERT_NE(it, picker.names.end()) << port << " among " << ::testing::PrintToString(picker.names);
+        selected[static_cast<std::size_t>(it - picker.names.begin())] = true;
+        rig->routing().confirmPicker(selected);
+    }
+    bool connected() { return rig->midiSender().isOpen() && rig->outputPort().chosenPresent(); }
+
+    QueuedPoster poster;
+    RtMidiOutput output;
+    RtMidiInput inputs;
+    test::CoreRig rig;
+};
+
+TEST(Hotplug, ASynthAndAKeyboardThatComeAndGoAreConnectedEachTime) {
+    ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
+    setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
+    test::ServerLock lock;
+    test::TempFolder folder;
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceName", "vt-late-synth:in0"));
+    MidiProgram p(folder.path());
+    p.rig->listOutputs();
+    EXPECT_FALSE(p.rig->midiSender().isOpen()) << "the synth is not running yet: nothing else is taken";
+
+    auto synth = std::make_unique<test::JackPeer>("vt-late-synth", 1, 0);
+    ASSERT_TRUE(p.settle([&] { return p.connected(); }));
+    test::JackPeer keyboard("vt-late-kbd", 0, 1);
+    p.route("vt-late-kbd:out0");
+    keyboard.send(0, {0x90, 60, 100});
+    ASSERT_TRUE(synth->waitFor(1, [&] { p.poster.runPending(); }));
+    EXPECT_EQ(p.rig->messageLog().text(), "Connected to the MIDI output \"vt-late-synth:in0\".\r\n");
+
+    // The synth closes: sends fail (one error window), the choice stays on it.
+    synth.reset();
+    ASSERT_TRUE(p.settle([&] { return !p.rig->outputPort().chosenPresent(); }));
+    EXPECT_TRUE(p.settle([&] { return p.rig->midiSender().sendShortMessage(0x403C90) != 0; }));
+    EXPECT_EQ(p.rig.ui.midiErrors.size(), 1u);
+    EXPECT_EQ(p.rig->outputPort().chosenName(), "vt-late-synth:in0");
+
+    // It starts again: connected again by itself, and routed messages and actions arrive.
+    synth = std::make_unique<test::JackPeer>("vt-late-synth", 1, 0);
+    ASSERT_TRUE(p.settle([&] { return p.connected(); }));
+    EXPECT_NE(p.rig->messageLog().text().find("\r\nConnected to the MIDI output"), std::string::npos);
+    EXPECT_TRUE(p.settle([&] {
+        keyboard.send(0, {0x90, 61, 100});
+        return synth->waitFor(
+            1, [&] { p.poster.runPending(); }, 0, std::chrono::milliseconds(200));
+    }));
+
+    // The keyboard is unplugged and plugged back: routed again.
+    keyboard.close();
+    const auto& routed = p.rig->routing().routeSelected();
+    ASSERT_TRUE(
+        p.settle([&] { return std::all_of(routed.begin(), routed.end(), [](auto r) { return r == 0; }); }));
+    test::JackPeer again("vt-late-kbd", 0, 1);
+    EXPECT_TRUE(p.settle([&] {
+        again.send(0, {0x90, 62, 100});
+        return synth->received().size() >= 2 && synth->received().back() == test::Bytes{0x90, 62, 100};
+    }));
+    p.rig->shutDown();
+}
+
+TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    test::JackServer server("vt-restart-");
+    ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
+    test::ServerScope scope(server.name());
+    auto peer = std::make_unique<test::JackPeer>("vt-rs-peer", 1, 1, server.name()); // synth and keyboard
+
+    MidiProgram p;
+    p.rig->listOutputs();
+    const int synth = [&] {
+        for (int i = 0; i < p.rig.views.outputs.count(); ++i) {
+            std::string name;
+            p.output.midiOutGetDevCaps(static_cast<std::uint32_t>(i), name);
+            if (name == "vt-rs-peer:in0") return i;
+        }
+        return -1;
+    }();
+    ASSERT_GE(synth, 0);
+    p.rig->selectOutput(synth);
+    p.route("vt-rs-peer:out0");
+    ASSERT_TRUE(p.settle([&] {
+        peer->send(0, {0x90, 60, 1});
+        return peer->waitFor(
+            1, [&] { p.poster.runPending(); }, 0, std::chrono::milliseconds(200));
+    }));
+
+    // The server goes: everything closes, nothing hangs; then it comes back with the peer.
+    peer.reset();
+    server.stop();
+    ASSERT_TRUE(p.settle([&] { return !p.rig->outputPort().chosenPresent(); }));
+    server.start();
+    ASSERT_TRUE(server.ready());
+    peer = std::make_unique<test::JackPeer>("vt-rs-peer", 1, 1, server.name());
+    ASSERT_TRUE(p.settle([&] { return p.connected(); }, 15000));
+    EXPECT_EQ(p.rig->midiSender().sendShortMessage(0x403C90), 0);
+    EXPECT_TRUE(p.settle([&] {
+        peer->send(0, {0x90, 61, 1});
+        return peer->received().size() >= 2;
+    }));
+    p.rig->shutDown();
+}
+
+} // namespace
+} // namespace vantaro
