@@ -190,6 +190,7 @@ void Form1::importClicked() {
     const QString chosen = ui_.importFileName();
     if (chosen.isEmpty()) return;
     const LoadResult r = importConfig(std::filesystem::path(chosen.toStdString()), core_->actionFile);
+    if (r.outcome == LoadOutcome::Loaded) engine.listLoaded(actionList);
     if (r.outcome == LoadOutcome::Ended) ended_ = true;
     if (r.showExport) Command8->show();
 }

@@ -153,15 +153,43 @@ TEST(ButtonActions, ChordChangesGoThroughTheReleasePart) {
     EXPECT_EQ(h.values(), V{0});
 }
 
-TEST(ButtonActions, AnEdgeMemoryStoredWithTheListSendsNothingOnOtherButtons) {
-    EngineHarness h;
-    h.add(buttonAction(1)).lastButtonState = 1; // saved while button 1 was held
-    h.buttons(2);
-    EXPECT_TRUE(h.tick().empty());
-    h.buttons(0);
-    EXPECT_TRUE(h.tick().empty());
-    h.buttons(1);
-    EXPECT_EQ(h.values(), V{127}) << "the action itself still plays";
+TEST(ButtonActions, AStoredEdgeMemoryNeitherSwallowsAPressNorSendsALoneRelease) {
+    using M = std::vector<std::uint32_t>;
+    {
+        // Another button first: the memory is brought up to date without a sound.
+        EngineHarness h;
+        h.add(buttonAction(1)).lastButtonState = 1; // saved while button 1 was held
+        h.buttons(2);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(0);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(1);
+        EXPECT_EQ(h.values(), V{127}) << "the action itself still plays";
+    }
+    {
+        // Loaded at start-up: the very first press of the action's own buttons plays.
+        EngineHarness h;
+        h.add(buttonAction(1, kNoteOn, 0, 60)).lastButtonState = 1;
+        h.add(buttonAction(1 | 2, kNoteOn, 0, 61)).lastButtonState = 1 | 2; // a chord
+        h.engine.listLoaded(h.list);
+        h.buttons(1 | 2);
+        EXPECT_EQ(h.tick(), (M{noteOn(0, 60, 127), noteOn(0, 61, 127)}));
+        h.buttons(0);
+        EXPECT_EQ(h.tick(), (M{noteOn(0, 60, 0), noteOn(0, 61, 0)}));
+    }
+    {
+        // Imported while the button is down: its release ends no press, so it sends nothing.
+        EngineHarness h;
+        h.buttons(1);
+        EXPECT_TRUE(h.tick().empty()) << "the list before had nothing on button 1";
+        h.add(buttonAction(1)).lastButtonState = 1;
+        h.engine.listLoaded(h.list);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(0);
+        EXPECT_TRUE(h.tick().empty()) << "no Note Off without its Note On";
+        h.buttons(1);
+        EXPECT_EQ(h.values(), V{127});
+    }
 }
 
 TEST(ButtonActions, Button32IsReleasedLikeAnyOther) {
