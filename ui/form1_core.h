@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <array>
+#include <memory>
 #include <string>
 
 namespace vantaro {
@@ -79,6 +80,7 @@ struct Form1Core {
     GloveBridge& gloveBridge;
     Joystick joystick;
     OutputPort outputPort;
+    std::unique_ptr<PerformanceCounter> lagCounter; // made once: it calibrates itself
     PollCycle poll;
     ShownTexts shownTexts;
     std::int32_t listExtentWidth = 0;

@@ -20,9 +20,9 @@ QString qs(std::string_view s) {
 
 Form1Core::Form1Core(Form1& w, Form1Views& v, const ProgramDevices& devices)
     : views(v), outputList(w), gloveBridge(devices.glove), joystick(devices.joystick, v, w.settingsPath()),
-      outputPort(w.midiSender, outputList, w.ui_, w.settingsPath()),
-      poll(v, v, w.clock, w.glove), actionFile{w.actionList, v, listExtentWidth, w.ui_,
-                                               w.options_.dataFolder},
+      outputPort(w.midiSender, outputList, w.ui_, w.settingsPath()), lagCounter(makePerformanceCounter()),
+      poll(v, v, w.clock, w.glove, *lagCounter), actionFile{w.actionList, v, listExtentWidth, w.ui_,
+                                                            w.options_.dataFolder},
       routing(RoutingIo{devices.midiIn, w.midiSender, w.messageLog, w.ui_, w.expandedView,
                         [] { QCoreApplication::processEvents(); }}) {}
 
