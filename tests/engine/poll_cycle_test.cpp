@@ -176,6 +176,18 @@ TEST_F(PollCycleTest, TheCaptionChangesAtMostOnceASecondAndOnlyWhenTheFigureDoes
     EXPECT_EQ(view.captions.size(), 2u);
 }
 
+TEST_F(PollCycleTest, ANegativeLagIsNeverShown) {
+    tickTaking(300);
+    // The stopwatch's measured overhead (3 counts) exceeds what the tick's readings show.
+    counter.perRead = 3;
+    for (int i = 0; i < 2; ++i) {
+        clock.advanceMs(1500);
+        tickTaking(-0.005);
+    }
+    EXPECT_EQ(view.captions, (std::vector<std::string>{"Lag:  300\u00B5s", "Lag:  0\u00B5s"}));
+    EXPECT_EQ(cycle.lastShownLag(), 0);
+}
+
 TEST_F(PollCycleTest, WithoutACounterTheCaptionIsNeverSet) {
     counter.present = false;
     for (int i = 0; i < 3; ++i) {
