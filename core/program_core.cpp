@@ -15,8 +15,8 @@ ProgramCore::ProgramCore(CoreDevices devices, CoreViews views, UiPort& ui, Clock
       joystick_(devices.joystick, views.joystick), outputPort_(midiSender_, views.outputs, ui),
       routing_(RoutingIo{devices.midiIn, midiSender_, messageLog_, ui, expandedView_,
                          options_.yieldToMessageLoop ? options_.yieldToMessageLoop : [] {}}),
-      poll_(*this, views.lag, clock, glove_,
-            options_.counter ? *options_.counter : steadyPerformanceCounter()) {
+      ownCounter_(options_.counter ? nullptr : makePerformanceCounter()),
+      poll_(*this, views.lag, clock, glove_, options_.counter ? *options_.counter : *ownCounter_) {
     captureRecord_.povDirection = kPovCentred;
 }
 
@@ -194,8 +194,12 @@ ActionFileContext ProgramCore::fileContext() {
     return ActionFileContext{actionList_, ui_, options_.dataFolder};
 }
 
-LoadResult ProgramCore::shown(LoadResult r) {
-    if (r.outcome == LoadOutcome::Loaded) refillList();
+LoadResult ProgramCore::shown(LoadResult r, bool fresh) {
+    if (r.outcome != LoadOutcome::Loaded) return r;
+    refillList();
+    // A list saved while a button was held must not swallow that button's next press. Not
+    // after a save of the list in memory: a button held then is still held.
+    if (fresh) engine_.listLoaded(actionList_);
     return r;
 }
 
@@ -207,12 +211,12 @@ void ProgramCore::refillList() {
 
 LoadResult ProgramCore::loadActions() {
     ActionFileContext ctx = fileContext();
-    return shown(loadconfig(actionFilePath(), ctx));
+    return shown(loadconfig(actionFilePath(), ctx), true);
 }
 
 LoadResult ProgramCore::importActions(const std::filesystem::path& chosen) {
     ActionFileContext ctx = fileContext();
-    return shown(importConfig(chosen, ctx));
+    return shown(importConfig(chosen, ctx), true);
 }
 
 SaveResult ProgramCore::exportActions(const std::filesystem::path& chosen) {
@@ -229,7 +233,8 @@ void ProgramCore::rewriteActionFile() {
     // The new contents replace the file whole once they are safely written, so the old file is
     // not deleted first: a failed write then leaves it intact.
     if (saveActions()) {
-        loadActions();
+        ActionFileContext ctx = fileContext();
+        shown(loadconfig(actionFilePath(), ctx), false);
         return;
     }
     // Not written (the user was told): the list box keeps showing the list in memory.

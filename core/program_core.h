@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace vantaro {
 
@@ -52,7 +53,9 @@ struct CoreOptions {
     std::filesystem::path dataFolder;
     // Runs the UI thread's waiting events, as routing's forwarding loop does between messages.
     std::function<void()> yieldToMessageLoop;
-    const PerformanceCounter* counter = nullptr; // the monotonic clock unless given
+    // The lag's counter; unless given, the core picks one (the time-stamp counter where the
+    // processor has an invariant one, else the monotonic clock) and owns it.
+    const PerformanceCounter* counter = nullptr;
 };
 
 class ProgramCore final : private TickSteps {
@@ -92,7 +95,8 @@ public:
     // Shut-down: output, glove, routing closed in that order, every failure ignored.
     void shutDown();
 
-    // ---- the action list and its file. Loading refills the list box from the list.
+    // ---- the action list and its file. Loading refills the list box from the list; a list
+    // loaded at start-up or imported starts with none of its buttons held.
     LoadResult loadActions();
     LoadResult importActions(const std::filesystem::path& chosen);
     SaveResult exportActions(const std::filesystem::path& chosen);
@@ -135,7 +139,7 @@ private:
 
     void storeDevice(const SettingKey& number, int position, const std::string& name);
     void refreshJoysticks();
-    LoadResult shown(LoadResult r);
+    LoadResult shown(LoadResult r, bool fresh);
     void refillList();
     ActionFileContext fileContext();
 
@@ -160,6 +164,7 @@ private:
     Joystick joystick_;
     OutputPort outputPort_;
     Routing routing_;
+    std::unique_ptr<PerformanceCounter> ownCounter_;
     PollCycle poll_;
 };
 

@@ -320,6 +320,12 @@ void ActionEngine::sendValue(EngineIo& io, const ActionRecord& a, double v) {
     io.log.prependLine(std::string_view(line, n));
 }
 
+void ActionEngine::listLoaded(ActionList& list) {
+    const int count = std::clamp<int>(list.actionCount, 0, kActionSlots - 1);
+    for (int i = 1; i <= count; ++i)
+        list[i].lastButtonState = 0;
+}
+
 void ActionEngine::actions(EngineIo& io) {
     const ActionRecord& capture = io.captureRecord;
     const JoyInfoEx& r = io.joystick.joystickReading;

@@ -28,6 +28,12 @@ public:
     // Evaluate every live action once; sends at most one message per action.
     void actions(EngineIo& io);
 
+    // Call after a list has been read from a file (start-up, Import), before the next tick. A
+    // list saved while a button was held carries that button's edge memory; a fresh list
+    // starts with none of its buttons held, so the first press plays and no release comes
+    // without its press. Not for the reload that follows a save: its memories are live.
+    void listLoaded(ActionList& list);
+
     double valueAt(int channel, int number) const {
         return valueTable_[static_cast<std::size_t>(channel)][static_cast<std::size_t>(number)];
     }

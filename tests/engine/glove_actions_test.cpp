@@ -175,3 +175,125 @@ TEST(GloveActions, JoystickInputsDoNotTriggerGloveActions) {
     h.buttons(1);
     EXPECT_TRUE(h.tick().empty());
 }
+
+TEST(GloveRangeRules, EndWrapToggleAndMirroredRange) {
+    {
+        // End wrap of a finger: a full bend reaches High and gives Low; a straight finger gives High.
+        GloveHarness h;
+        h.add(fingerAction(kIndex)).wrap = 1;
+        h.bend(kIndex, 0);
+        EXPECT_EQ(h.values(), V{127});
+        h.bend(kIndex, 63);
+        EXPECT_EQ(h.values(), V{0});
+        h.bend(kIndex, 38);
+        EXPECT_EQ(h.values(), V{64});
+        h.bend(kIndex, 13);
+        EXPECT_EQ(h.values(), V{127});
+    }
+    {
+        // The same with High below Low: the full bend reaches Low's end and gives the other one.
+        GloveHarness h;
+        h.add(fingerAction(kThumb, 127, 0)).wrap = 1;
+        h.bend(kThumb, 0);
+        EXPECT_TRUE(h.tick().empty()) << "straight gives High, which is 0";
+        h.bend(kThumb, 63);
+        EXPECT_EQ(h.values(), V{127});
+        h.bend(kThumb, 38);
+        EXPECT_EQ(h.values(), V{64});
+    }
+    {
+        // End wrap of a hand value, the clamped one included.
+        GloveHarness h;
+        h.add(handAction(kX)).wrap = 1;
+        h.hand(kX, 0);
+        EXPECT_EQ(h.values(), V{64});
+        h.hand(kX, 500);
+        EXPECT_EQ(h.values(), V{0});
+        h.hand(kX, -500);
+        EXPECT_EQ(h.values(), V{127});
+        h.hand(kX, 2000);
+        EXPECT_EQ(h.values(), V{0});
+    }
+    {
+        // Toggle: the ends outside the centre zone, the last value inside it.
+        GloveHarness h;
+        h.add(handAction(kX)).toggle = 1;
+        h.hand(kX, 20);
+        EXPECT_EQ(h.values(), V{127});
+        h.hand(kX, 5);
+        EXPECT_TRUE(h.tick().empty());
+        h.hand(kX, -20);
+        EXPECT_EQ(h.values(), V{0});
+        h.hand(kX, 0);
+        EXPECT_TRUE(h.tick().empty());
+    }
+    {
+        // High below Low mirrors the hand.
+        GloveHarness h;
+        h.add(handAction(kX, 127, 0));
+        h.hand(kX, -500);
+        EXPECT_EQ(h.values(), V{127});
+        h.hand(kX, 500);
+        EXPECT_EQ(h.values(), V{0});
+        h.hand(kX, 250);
+        EXPECT_EQ(h.values(), V{32}); // 250 of 1000 mirrored: 31.75
+    }
+    {
+        // Mirrored and toggled: turning one way now gives High, the other Low.
+        GloveHarness h;
+        ActionRecord& a = h.add(handAction(kYaw, 127, 0));
+        a.toggle = 1;
+        h.hand(kYaw, -20);
+        EXPECT_EQ(h.values(), V{127});
+        h.hand(kYaw, 20);
+        EXPECT_EQ(h.values(), V{0});
+        h.hand(kYaw, 5);
+        EXPECT_TRUE(h.tick().empty());
+    }
+}
+
+TEST(GloveRules, OneStepClockPerActionAndTheCentreZoneEdges) {
+    {
+        // Fingers: the first finger through the gate sets the clock and the next is skipped,
+        // so the straight Middle never overwrites the Index value.
+        GloveHarness h;
+        ActionRecord a = fingerAction(kIndex);
+        a.fingerSelect[1] = 1; // Middle
+        a.delay = 100;
+        h.add(a);
+        h.bend(kIndex, 63);
+        EXPECT_EQ(h.values(), V{127});
+        h.bend(kIndex, 38);
+        for (int t = 1; t <= 100; ++t)
+            EXPECT_TRUE(h.tick().empty()) << "tick " << t;
+        EXPECT_EQ(h.values(), V{64});
+    }
+    {
+        // Hand axes: X steps up, Yaw (pushed down) is skipped by the same clock.
+        GloveHarness h;
+        ActionRecord a = handAction(kX);
+        a.handAxisSelect[kYaw] = 1;
+        a.increment = 10;
+        a.delay = 50;
+        h.add(a);
+        h.hand(kX, 20);
+        h.hand(kYaw, -20);
+        EXPECT_EQ(h.values(), V{10});
+        for (int t = 1; t <= 50; ++t)
+            EXPECT_TRUE(h.tick().empty()) << "tick " << t;
+        EXPECT_EQ(h.values(), V{20});
+    }
+    // The zone edges themselves are inside the zone: 490 and 510 for X, 80 and 100 for Yaw.
+    for (const int k : {kX, kYaw}) {
+        GloveHarness h;
+        h.add(handAction(k)).increment = 10;
+        h.hand(k, 10);
+        EXPECT_TRUE(h.tick().empty()) << k;
+        h.hand(k, 10.5f);
+        EXPECT_EQ(h.values(), V{10}) << k;
+        h.hand(k, -10);
+        EXPECT_TRUE(h.tick().empty()) << k;
+        h.hand(k, -10.5f);
+        EXPECT_EQ(h.values(), V{0}) << k;
+    }
+}

@@ -153,15 +153,74 @@ TEST(ButtonActions, ChordChangesGoThroughTheReleasePart) {
     EXPECT_EQ(h.values(), V{0});
 }
 
-TEST(ButtonActions, AnEdgeMemoryStoredWithTheListSendsNothingOnOtherButtons) {
-    EngineHarness h;
-    h.add(buttonAction(1)).lastButtonState = 1; // saved while button 1 was held
-    h.buttons(2);
-    EXPECT_TRUE(h.tick().empty());
-    h.buttons(0);
-    EXPECT_TRUE(h.tick().empty());
-    h.buttons(1);
-    EXPECT_EQ(h.values(), V{127}) << "the action itself still plays";
+TEST(ButtonActions, AStoredEdgeMemoryNeitherSwallowsAPressNorSendsALoneRelease) {
+    using M = std::vector<std::uint32_t>;
+    {
+        // Another button first: the memory is brought up to date without a sound.
+        EngineHarness h;
+        h.add(buttonAction(1)).lastButtonState = 1; // saved while button 1 was held
+        h.buttons(2);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(0);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(1);
+        EXPECT_EQ(h.values(), V{127}) << "the action itself still plays";
+    }
+    {
+        // Loaded at start-up: the very first press of the action's own buttons plays.
+        EngineHarness h;
+        h.add(buttonAction(1, kNoteOn, 0, 60)).lastButtonState = 1;
+        h.add(buttonAction(1 | 2, kNoteOn, 0, 61)).lastButtonState = 1 | 2; // a chord
+        h.engine.listLoaded(h.list);
+        h.buttons(1 | 2);
+        EXPECT_EQ(h.tick(), (M{noteOn(0, 60, 127), noteOn(0, 61, 127)}));
+        h.buttons(0);
+        EXPECT_EQ(h.tick(), (M{noteOn(0, 60, 0), noteOn(0, 61, 0)}));
+    }
+    {
+        // Imported while the button is down: its release ends no press, so it sends nothing.
+        EngineHarness h;
+        h.buttons(1);
+        EXPECT_TRUE(h.tick().empty()) << "the list before had nothing on button 1";
+        h.add(buttonAction(1)).lastButtonState = 1;
+        h.engine.listLoaded(h.list);
+        EXPECT_TRUE(h.tick().empty());
+        h.buttons(0);
+        EXPECT_TRUE(h.tick().empty()) << "no Note Off without its Note On";
+        h.buttons(1);
+        EXPECT_EQ(h.values(), V{127});
+    }
+}
+
+TEST(ButtonActions, WithADelayThePressPartRunsOnEveryTickWhileHeld) {
+    {
+        // Toggle: the value alternates on every tick; the release sends nothing.
+        EngineHarness h;
+        ActionRecord& a = h.add(buttonAction(1));
+        a.toggle = 1;
+        a.delay = 30;
+        h.buttons(1);
+        for (int expected : {127, 0, 127, 0})
+            EXPECT_EQ(h.values(), V{expected});
+        h.buttons(0);
+        EXPECT_TRUE(h.tick().empty());
+        EXPECT_TRUE(h.tick().empty());
+    }
+    {
+        // Releasing one of two held buttons runs the release part and then the press part, which
+        // repeats high because a button of the mask is still down; the last release sends low.
+        EngineHarness h;
+        h.add(buttonAction(1 | 2)).delay = 50;
+        h.buttons(1 | 2);
+        EXPECT_EQ(h.values(), V{127});
+        EXPECT_EQ(h.values(), V{127});
+        h.buttons(1);
+        EXPECT_EQ(h.values(), V{127});
+        EXPECT_EQ(h.values(), V{127});
+        h.buttons(0);
+        EXPECT_EQ(h.values(), V{0});
+        EXPECT_TRUE(h.tick().empty());
+    }
 }
 
 TEST(ButtonActions, Button32IsReleasedLikeAnyOther) {
@@ -225,6 +284,39 @@ TEST(HatActions, IncrementStepsOncePerPush) {
         EXPECT_TRUE(h.tick().empty());
     }
     EXPECT_EQ(sent, (V{50, 100, 127, 127}));
+}
+
+TEST(HatActions, WithADelayThePressRepeatsAndStepsFollowTheStepClock) {
+    {
+        ActionRecord a = joystickAction(kNoteOn, 0, 60);
+        a.povDirection = 9000;
+        a.delay = 50;
+        EngineHarness h;
+        h.add(a);
+        h.pov(9000);
+        for (int t = 0; t < 5; ++t)
+            EXPECT_EQ(h.values(), V{127}) << "tick " << t;
+        h.pov(kPovCentred);
+        EXPECT_EQ(h.values(), V{0});
+        EXPECT_TRUE(h.tick().empty());
+    }
+    {
+        ActionRecord a = joystickAction(kControllerChange, 0, 1);
+        a.povDirection = 18000;
+        a.increment = 10;
+        a.delay = 100;
+        EngineHarness h;
+        h.add(a);
+        h.pov(18000);
+        V sent;
+        std::vector<int> stepTicks;
+        for (int t = 0; t < 250; ++t) {
+            V v = h.values();
+            if (!v.empty()) stepTicks.push_back(t), sent.push_back(v[0]);
+        }
+        EXPECT_EQ(sent, (V{10, 20, 30}));
+        EXPECT_EQ(stepTicks, (std::vector<int>{0, 101, 202})) << "strictly more than 100 ms apart";
+    }
 }
 
 TEST(HatActions, ToggleFlipsOnEachPush) {
@@ -375,4 +467,109 @@ TEST(AxisActions, CentresNearThe32BitLimitsDoNotOverflow) {
     h.joystick.calibrationCentre.dwXpos = 0x80000000u; // INT32_MIN
     h.axis(0, 0x80000010u);
     EXPECT_TRUE(h.tick().empty());
+}
+
+TEST(RangeRules, EndWrapPlainLimitAndStopThenWrap) {
+    {
+        // End wrap of an absolute axis: reaching an end gives the other end.
+        EngineHarness h;
+        ActionRecord a = joystickAction(kControllerChange, 0, 1);
+        a.axisMask = 1;
+        a.wrap = 1;
+        h.add(a);
+        h.axis(0, 40000);
+        EXPECT_EQ(h.values(), V{78}) << "inside the range nothing wraps";
+        h.axis(0, 65535);
+        EXPECT_EQ(h.values(), V{0});
+        h.axis(0, 0);
+        EXPECT_EQ(h.values(), V{127});
+    }
+    {
+        // Plain limit with Wrap on: an axis step past an end lands on the other end at once.
+        EngineHarness h;
+        ActionRecord a = joystickAction(kControllerChange, 0, 2);
+        a.axisMask = 1;
+        a.increment = 50;
+        a.wrap = 1;
+        h.add(a);
+        h.axis(0, 60000);
+        V up;
+        for (int i = 0; i < 4; ++i)
+            up.push_back(h.values().at(0));
+        EXPECT_EQ(up, (V{50, 100, 0, 50}));
+        h.axis(0, 1000);
+        V down;
+        for (int i = 0; i < 3; ++i)
+            down.push_back(h.values().at(0));
+        EXPECT_EQ(down, (V{0, 127, 77}));
+    }
+    {
+        // Stop-then-wrap at the low end: a button step below Low rests on Low once, and wraps
+        // to High only from Low itself.
+        EngineHarness h;
+        ActionRecord& a = h.add(buttonAction(1, kControllerChange, 0, 3));
+        a.increment = -50;
+        a.wrap = 1;
+        V sent;
+        for (int i = 0; i < 5; ++i) {
+            PressResult r = pressOnce(h);
+            EXPECT_TRUE(r.release.empty());
+            sent.push_back(r.press.at(0));
+        }
+        EXPECT_EQ(sent, (V{127, 77, 27, 0, 127})) << "from 0 the first step starts on Low and wraps";
+    }
+}
+
+TEST(AxisActions, ReversalOnReturnToTheZoneAndLocksFromAHatPush) {
+    {
+        // Increment with Toggle: each return into the dead zone reverses the step.
+        EngineHarness h;
+        ActionRecord a = joystickAction(kControllerChange, 0, 1);
+        a.axisMask = 1;
+        a.increment = 10;
+        a.toggle = 1;
+        h.add(a);
+        EXPECT_TRUE(h.tick().empty()) << "a stick exactly at its centre is not evaluated";
+        h.axis(0, 60000);
+        EXPECT_EQ(h.values(), V{10});
+        EXPECT_EQ(h.values(), V{20});
+        h.axis(0, 34000); // into the zone: the step becomes -10
+        EXPECT_TRUE(h.tick().empty());
+        h.axis(0, 60000);
+        EXPECT_EQ(h.values(), V{10}) << "pushing up now lowers the value";
+        EXPECT_EQ(h.values(), V{0});
+        EXPECT_TRUE(h.tick().empty()) << "limited at Low";
+        h.axis(0, 1000); // straight across the zone: no reversal
+        EXPECT_EQ(h.values(), V{10});
+        EXPECT_EQ(h.values(), V{20});
+        h.axis(0, 32768); // back exactly on the centre: the axis is not evaluated, so no reversal
+        EXPECT_TRUE(h.tick().empty());
+        h.axis(0, 1000);
+        EXPECT_EQ(h.values(), V{30});
+        h.axis(0, 30000); // into the zone off the centre: reversed back to +10
+        EXPECT_TRUE(h.tick().empty());
+        h.axis(0, 1000);
+        EXPECT_EQ(h.values(), V{20});
+    }
+    {
+        // A hat push locks every axis inside its zone, for every action, until the hat centres.
+        EngineHarness h;
+        ActionRecord a = joystickAction(kControllerChange, 0, 5);
+        a.axisMask = 1; // no modifier of its own
+        h.add(a);
+        h.axis(0, 34000);
+        EXPECT_EQ(h.values(), V{66});
+        h.pov(0);
+        h.axis(0, 36000);
+        EXPECT_TRUE(h.tick().empty()) << "pushed inside the zone: locked";
+        h.axis(0, 38000);
+        EXPECT_TRUE(h.tick().empty()) << "still inside the zone with the hat held";
+        h.pov(kPovCentred);
+        EXPECT_EQ(h.values(), V{74}) << "the hat centred: unlocked where it stands";
+        h.axis(0, 60000);
+        EXPECT_EQ(h.values(), V{116});
+        h.pov(4500);
+        h.axis(0, 61000);
+        EXPECT_EQ(h.values(), V{118}) << "a push with the stick outside the zone locks nothing";
+    }
 }

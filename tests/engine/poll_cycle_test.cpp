@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,15 +87,27 @@ TEST(PerformanceTimer, WithoutACounterNothingIsTimed) {
     EXPECT_EQ(t.TimeElapsed(1000000), 0);
 }
 
-TEST(PerformanceTimer, TheSteadyClockCountsNanoseconds) {
-    PerformanceTimer t;
-    EXPECT_TRUE(t.Supported());
-    EXPECT_EQ(t.frequency(), 1'000'000'000);
-    EXPECT_GE(t.overhead(), 0);
-    t.StartTimer();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    t.StopTimer();
-    EXPECT_GE(t.TimeElapsed(1000), 1.9);
+// Both the monotonic clock and the counter the program picks at start-up (the calibrated
+// time-stamp counter where the processor has one) must time a real stretch correctly.
+TEST(PerformanceTimer, ATwoMillisecondSleepMeasuresTwoMilliseconds) {
+    const std::unique_ptr<PerformanceCounter> picked = makePerformanceCounter();
+    const PerformanceCounter* const counters[] = {&steadyPerformanceCounter(), picked.get()};
+    for (const PerformanceCounter* counter : counters) {
+        PerformanceTimer t(*counter);
+        ASSERT_TRUE(t.Supported());
+        const auto before = std::chrono::steady_clock::now();
+        t.StartTimer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        t.StopTimer();
+        const double bracket =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+        const double ms = t.TimeElapsed(1000);
+        EXPECT_GE(ms, 1.9);
+        EXPECT_LE(ms, 50.0);
+        // The clock's reading brackets the timed stretch: a counter rate set too low would
+        // make the stretch come out longer than the bracket.
+        EXPECT_LE(ms, bracket * 1.02);
+    }
 }
 
 class PollCycleTest : public ::testing::Test {
@@ -161,6 +174,18 @@ TEST_F(PollCycleTest, TheCaptionChangesAtMostOnceASecondAndOnlyWhenTheFigureDoes
         tickTaking(500.7);
     }
     EXPECT_EQ(view.captions.size(), 2u);
+}
+
+TEST_F(PollCycleTest, ANegativeLagIsNeverShown) {
+    tickTaking(300);
+    // The stopwatch's measured overhead (3 counts) exceeds what the tick's readings show.
+    counter.perRead = 3;
+    for (int i = 0; i < 2; ++i) {
+        clock.advanceMs(1500);
+        tickTaking(-0.005);
+    }
+    EXPECT_EQ(view.captions, (std::vector<std::string>{"Lag:  300\u00B5s", "Lag:  0\u00B5s"}));
+    EXPECT_EQ(cycle.lastShownLag(), 0);
 }
 
 TEST_F(PollCycleTest, WithoutACounterTheCaptionIsNeverSet) {
