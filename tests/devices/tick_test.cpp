@@ -1,6 +1,7 @@
 // The whole input path: an SDL virtual stick, the program core's tick and the engine.
 #include "devices/sdl_joystick.h"
 #include "engine/short_message.h"
+#include "storage/action_file.h"
 #include "storage/settings.h"
 #include "support/core_rig.h"
 #include "support/records.h"
@@ -103,6 +104,34 @@ TEST(Tick, SticksThatComeAndGoUnderARunningTick) {
     pad->button(0, true);
     rig->tick();
     EXPECT_EQ(rig.midi.sent, (std::vector<std::uint32_t>{on, off, on}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Tick, AListSavedWhileItsButtonWasHeldPlaysTheFirstPressAfterAStart) {
+    test::TempFolder folder;
+    ActionList saved;
+    saved[1] = test::buttonAction(1);
+    saved[1].lastButtonState = 1; // the button was down when the list was saved
+    saved.actionCount = 1;
+    test::putBytes(folder / "jmconfig.dat", encodeActions(saved));
+
+    test::CoreRig rig(folder.path());
+    rig.midi.names = {"Synth"};
+    rig->listOutputs();
+    rig.stick.present = true;
+    rig->listJoysticks();
+    ASSERT_EQ(rig->loadActions().outcome, LoadOutcome::Loaded);
+    rig.stick.reading.dwPOV = kPovCentred;
+    rig->tick();
+    rig.stick.reading.dwButtons = 1;
+    rig->tick();
+    rig.stick.reading.dwButtons = 0;
+    rig->tick();
+    EXPECT_EQ(rig.midi.sent, (std::vector<std::uint32_t>{packShortMessage(0x90, 60, 127),
+                                                         packShortMessage(0x90, 60, 0)}));
 }
 
 } // namespace
