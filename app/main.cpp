@@ -1,4 +1,5 @@
 // Vantaro: turns a game controller into a MIDI controller.
+#include "app/program_end.h"
 #include "storage/folder_lock.h"
 #include "ui/data_folder.h"
 #include "ui/desktop_program.h"
@@ -84,6 +85,9 @@ std::optional<int> commandLine(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     if (const auto status = commandLine(argc, argv)) return *status;
     QApplication app(argc, argv);
+    // From here on SIGTERM, SIGINT and SIGHUP end the program as Quit does, and no end takes longer
+    // than a few seconds.
+    vantaro::ProgramEnd end;
     QApplication::setApplicationName(QStringLiteral("Vantaro"));
 #ifdef VANTARO_ID
     // Lets the desktop match the window to the installed desktop entry and its icon.
@@ -104,11 +108,18 @@ int main(int argc, char* argv[]) {
     vantaro::Form1Options options;
     options.dataFolder = data.folder;
     options.startupNote = data.note;
+    options.shutDownStarted = [&end] { end.arm(); };
+    // Not quit(): it does nothing before the main loop runs, and a signal may come while the
+    // splash window is up. exit() also ends the loops of open modal windows.
+    options.quit = [] { QCoreApplication::exit(0); };
     // The glove bridge beside the program in a build folder; in the installed library folder otherwise.
     const std::filesystem::path gloveFolder =
         vantaro::programFile(vantaro::ProgramFileKind::Library, vantaro::kPalmletFileName, programFolder)
             .parent_path();
     vantaro::DesktopProgram program(ui, options, gloveFolder);
+    end.onSignal([&program] { program.window().close(); });
     program.start();
+    // Shut down during start-up: the main loop would never learn of it.
+    if (program.window().hasShutDown()) return 0;
     return app.exec();
 }

@@ -71,7 +71,7 @@ void copyName(char (&field)[32], const char* name) {
 
 SdlJoystickApi::SdlJoystickApi() {
     // SDL would turn SIGTERM and SIGINT into events that nobody reads: the program could not be
-    // stopped from outside. Leave the signals to the system.
+    // stopped from outside. The program handles those signals itself.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     available_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
     // Nobody drains SDL's event queue: keep joystick events out of it.

@@ -19,7 +19,8 @@ DesktopProgram::~DesktopProgram() {
 
 Form1& DesktopProgram::start() {
     window_->startUp();
-    window_->show();
+    // A shut-down during start-up (a signal while the splash window was up) leaves it unshown.
+    if (!window_->hasShutDown()) window_->show();
     return *window_;
 }
 

@@ -51,6 +51,7 @@ struct Form1Options {
     int splashMs = 5000;                      // 0: no splash window
     std::function<void(const QUrl&)> openUrl; // defaults to the desktop's browser
     std::function<void()> quit;               // the end of shut-down; defaults to leaving the event loop
+    std::function<void()> shutDownStarted;    // the start of shut-down, before any device is released
     bool runTimer = true; // false: the poll runs only when tick() is called (tests that step it)
 };
 
@@ -68,6 +69,7 @@ public:
     void startUp();
     // Releases the devices in order; the quit and close paths both end here.
     void shutDown();
+    bool hasShutDown() const { return shutDown_; }
     // One poll: devices, engine, live texts, log. Timer1 calls it every millisecond.
     void tick();
     // Devices that came or went; a timer calls it a few times a second.

@@ -156,6 +156,7 @@ void Form1::startUp() {
     applyGloveWidgets(GloveWidgets{});
     trap([&] { applyGloveWidgets(gloveStartUp(devices_.glove, core_->glove(), ui_)); });
     if (options_.splashMs > 0) trap([&] { ui_.showSplash(options_.splashMs); });
+    if (shutDown_) return; // closed while the splash window was up: nothing more starts
     setWindowTitle(windowCaption(VANTARO_VERSION_MINOR, VANTARO_VERSION_REVISION));
 
     bool firstRun = false;
@@ -235,6 +236,7 @@ void Form1::startUp() {
 void Form1::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
+    if (options_.shutDownStarted) options_.shutDownStarted();
     Timer1->stop();
     deviceTimer_->stop();
     // Every step is tried; nothing is reported from here on.

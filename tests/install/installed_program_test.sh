@@ -144,7 +144,8 @@ kill -0 "$pid" 2>/dev/null || alive=0
 kill -TERM "$pid" 2>/dev/null || true
 status=0
 wait "$pid" || status=$?
-if [ "$alive" -eq 0 ] || [ "$status" -ne 143 ]; then
+# SIGTERM (a desktop session ending) takes the same way as Quit: status 0.
+if [ "$alive" -eq 0 ] || [ "$status" -ne 0 ]; then
     cat "$tmp/start.err" >&2
     fail "the program did not run until stopped (exit status $status)"
 fi

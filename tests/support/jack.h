@@ -289,6 +289,7 @@ public:
     void stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
+        ::kill(pid_, SIGCONT); // a frozen server takes its SIGTERM only once it runs again
         ::waitpid(pid_, nullptr, 0);
         pid_ = 0;
         // Clients of a server that went away leave their semaphores behind.
@@ -296,6 +297,14 @@ public:
         for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec))
             if (entry.path().filename().string().rfind("jack_sem.0_" + name_ + "_", 0) == 0)
                 std::filesystem::remove(entry.path(), ec);
+    }
+    // Stalls the server as SIGSTOP does (a server that hangs): it stays registered and its clients'
+    // requests go unanswered until resume().
+    void freeze() {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP);
+    }
+    void resume() {
+        if (pid_ > 0) ::kill(pid_, SIGCONT);
     }
     const std::string& name() const { return name_; }
 

@@ -386,14 +386,25 @@ TEST_F(WindowTest, WebButtonsAndEscapeOpenTheirPages) {
 TEST_F(WindowTest, ClosingTheWindowShutsDownLikeQuit) {
     settled(folder.path());
     Program p(folder.path());
+    // The program bounds its end from here: before anything is released, once.
+    int started = 0;
+    bool openAtStart = false;
+    p.options.shutDownStarted = [&] {
+        ++started;
+        openAtStart = p.program->window().core().midiSender().isOpen();
+    };
     Window& w = p.start();
     ASSERT_GE(w.Combo1->currentIndex(), 0);
     ASSERT_TRUE(w.core.midiSender().isOpen());
     w.form.close();
     EXPECT_EQ(p.quits, 1);
+    EXPECT_EQ(started, 1);
+    EXPECT_TRUE(openAtStart);
+    EXPECT_FALSE(w.core.midiSender().isOpen());
     EXPECT_FALSE(w.Timer1->isActive());
     w.form.shutDown(); // a second request changes nothing
     EXPECT_EQ(p.quits, 1);
+    EXPECT_EQ(started, 1);
 }
 
 TEST_F(WindowTest, TheLogShowsSentMessagesOnlyInTheExpandedView) {
