@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -139,12 +140,36 @@ TEST_F(ReplayTest, GloveDirectiveDrivesFingerActions) {
 
 TEST_F(ReplayTest, MalformedDirectiveNamesItsLine) {
     const fs::path actions = writeActions({noteOnButton(1, 60)});
-    for (const char* bad : {"tick\nbogus 1\n", "tick\nwidth\n", "tick\njoy 1 2 3\n", "tick\ntick many\n",
-                            "tick\nfail 99999\n", "\n# fine\nwait -5\n"}) {
+    const std::string endless = "tick\n" + std::string(5000, 'x') + "\n";
+    for (const std::string bad :
+         {"tick\nbogus 1\n", "tick\nwidth\n", "tick\njoy 1 2 3\n", "tick\ntick many\n", "tick\nfail 99999\n",
+          "\n# fine\nwait -5\n", "tick\ntick 1000001\n", endless.c_str()}) {
         const Outcome r = replay(actions, bad);
-        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.status, 2) << bad.substr(0, 40);
         EXPECT_NE(r.err.find(bad[0] == '\n' ? "line 3" : "line 2"), std::string::npos) << r.err;
     }
+}
+
+TEST_F(ReplayTest, WhatIsNoFileOrCannotBeWrittenFailsAtOnce) {
+    const fs::path actions = writeActions({noteOnButton(1, 60)});
+    const fs::path script = dir / "script.txt";
+    std::ofstream(script) << std::string(kRest) + "1 65535\ntick\n";
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string bin =
+        std::string(std::getenv("VANTARO_BIN") ? std::getenv("VANTARO_BIN") : "bin") + "/vantaro-replay";
+    auto status = [&](const std::string& args) {
+        const int raw = std::system((bin + " " + args + " 2>/dev/null").c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    // Nothing that is not a regular file is waited on or read as an empty script.
+    EXPECT_EQ(status(actions.string() + " " + fifo.string() + " >/dev/null"), 2);
+    EXPECT_EQ(status(fifo.string() + " " + script.string() + " >/dev/null"), 2);
+    EXPECT_EQ(status(actions.string() + " " + dir.string() + " >/dev/null"), 2);
+    EXPECT_EQ(status(actions.string() + " /dev/zero >/dev/null"), 2);
+    // Output that cannot be written is a failure, not a success.
+    EXPECT_EQ(status(actions.string() + " " + script.string() + " >/dev/full"), 1);
+    EXPECT_EQ(status(actions.string() + " " + script.string() + " >/dev/null"), 0);
 }
 
 TEST_F(ReplayTest, ActionFilesLoadByTheProgramsRules) {
