@@ -44,14 +44,7 @@ int main(int argc, char* argv[]) {
     options.dataFolder = folder;
     options.splashMs = 0;
     vantaro::DesktopProgram program(ui, options, folder);
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = 6;
-    desc.nbuttons = 12;
-    desc.nhats = 1;
-    desc.name = "Virtual Gamepad";
-    SDL_Joystick* pad = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+    SDL_Joystick* pad = SDL_JoystickOpen(vantaro::attachVirtualStick("Virtual Gamepad", 6, 12, 1, true));
 
     vantaro::Form1& window = program.start();
     QTest::qWait(300);

@@ -30,17 +30,7 @@ using vantaro::bench::allocations;
 namespace {
 
 // The output: notes the moment each send returns; room for every change is reserved up front.
-struct TimedOutput final : MidiOutApi {
-    std::uint32_t midiOutGetNumDevs() override { return 1; }
-    MmResult midiOutGetDevCaps(std::uint32_t, std::string& name) override {
-        name = "Timed";
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t) override {
-        *handle = 1;
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
+struct TimedOutput final : AcceptingMidiOut {
     MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override {
         const auto n = count.load(std::memory_order_relaxed);
         if (n < returned.size()) returned[n] = Clock_::now();
@@ -107,14 +97,7 @@ struct Rig {
     explicit Rig(const PerformanceCounter& counter = steadyPerformanceCounter()) {
         SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
         program = std::make_unique<Program>(counter);
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-        desc.naxes = 6;
-        desc.nbuttons = 32;
-        desc.nhats = 1;
-        desc.name = "Bench stick";
-        stick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+        stick = SDL_JoystickOpen(attachVirtualStick("Bench stick"));
         ProgramCore& core = program->core;
         core.listOutputs();
         core.listJoysticks(); // no settings: the stored choice reads as 0, the bench stick

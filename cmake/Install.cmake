@@ -17,7 +17,7 @@ install(TARGETS palmlet p5dll LIBRARY DESTINATION ${VANTARO_LIBRARY_DIR})
 install(TARGETS vantaro-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(_pages ${PROJECT_SOURCE_DIR}/docs/help.html ${PROJECT_SOURCE_DIR}/docs/support.html
-           ${PROJECT_SOURCE_DIR}/docs/glove.html)
+           ${PROJECT_SOURCE_DIR}/docs/glove.html ${PROJECT_SOURCE_DIR}/docs/vantaro.css)
 
 configure_file(${PROJECT_SOURCE_DIR}/docs/man/vantaro-replay.1.in ${PROJECT_BINARY_DIR}/man/vantaro-replay.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/man/vantaro-replay.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -87,6 +87,7 @@ int Joystick::listJoysticks(std::optional<std::int16_t> stored,
 }
 
 Joystick::Presence Joystick::refresh() {
+    if (!api_.devicesChanged()) return {};
     Listing now = scan();
     if (now == listing_) return {};
     Presence r;

@@ -72,6 +72,10 @@ public:
 
     virtual ~JoystickApi() = default;
 
+    // Whether sticks may have come or gone since the last call, so that the list is read again
+    // only then. An interface that cannot tell says yes.
+    virtual bool devicesChanged() { return true; }
+
     // The number of device ids the driver offers; ids without a device fail their queries.
     virtual std::uint32_t joyGetNumDevs() = 0;
     // capsSize must be at least sizeof(JoyCapsA).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace vantaro {
 
@@ -92,6 +93,7 @@ void SdlJoystickApi::update() {
         if (s.joystick != nullptr && !SDL_JoystickGetAttached(s.joystick)) {
             SDL_JoystickClose(s.joystick);
             s = Slot{};
+            slotClosed_ = true;
         }
     }
 }
@@ -130,6 +132,19 @@ SDL_Joystick* SdlJoystickApi::deviceFor(std::uint32_t id, Result& rc) {
     }
     rc = JOYERR_NOERROR;
     return slots_[id].joystick;
+}
+
+bool SdlJoystickApi::devicesChanged() {
+    if (!available_) return false;
+    update();
+    bool changed = std::exchange(slotClosed_, false);
+    const int count = SDL_NumJoysticks();
+    for (int index = 0; index < count && !changed; ++index) {
+        const SDL_JoystickID instance = SDL_JoystickGetDeviceInstanceID(index);
+        changed = instance >= 0 && std::none_of(slots_.begin(), slots_.end(),
+                                                [&](const Slot& s) { return s.instance == instance; });
+    }
+    return changed;
 }
 
 std::uint32_t SdlJoystickApi::joyGetNumDevs() {
@@ -212,6 +227,17 @@ JoystickApi::Result SdlJoystickApi::joyGetPos(std::uint32_t id, JoyInfo* info) {
     info->wZpos = axisPosition(j, 2);
     info->wButtons = buttonWord(j, 4);
     return JOYERR_NOERROR;
+}
+
+int attachVirtualStick(const char* name, int axes, int buttons, int hats, bool gamepad) {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = gamepad ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+    desc.naxes = static_cast<Uint16>(axes);
+    desc.nbuttons = static_cast<Uint16>(buttons);
+    desc.nhats = static_cast<Uint16>(hats);
+    desc.name = name;
+    return SDL_JoystickAttachVirtualEx(&desc);
 }
 
 } // namespace vantaro

@@ -25,6 +25,8 @@ public:
     // False when SDL's joystick subsystem could not start; every call then fails.
     bool available() const { return available_; }
 
+    // One update of SDL's devices: a stick gone, or one SDL has not given an id yet.
+    bool devicesChanged() override;
     std::uint32_t joyGetNumDevs() override;
     Result joyGetDevCapsA(std::uint32_t id, JoyCapsA* caps, std::uint32_t capsSize) override;
     Result joyGetPosEx(std::uint32_t id, JoyInfoEx* info) override;
@@ -42,7 +44,13 @@ private:
     _SDL_Joystick* deviceFor(std::uint32_t id, Result& rc);
 
     std::array<Slot, kDeviceIds> slots_{};
+    bool slotClosed_ = false; // a device went away since the last devicesChanged()
     bool available_ = false;
 };
+
+// Attaches one of SDL's virtual joysticks, which goes through SDL's own joystick code as a stick
+// plugged into the machine does (for tests, benchmarks and the screenshot program). SDL's
+// joystick part must be running (an SdlJoystickApi exists). SDL's device index, or -1.
+int attachVirtualStick(const char* name, int axes = 6, int buttons = 32, int hats = 1, bool gamepad = false);
 
 } // namespace vantaro

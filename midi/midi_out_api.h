@@ -45,4 +45,22 @@ public:
     virtual MmResult midiOutShortMsg(MidiOutHandle handle, std::uint32_t message) = 0;
 };
 
+// One device that takes every message and plays none: the output of a scripted run.
+class AcceptingMidiOut : public MidiOutApi {
+public:
+    std::uint32_t midiOutGetNumDevs() override { return 1; }
+    MmResult midiOutGetDevCaps(std::uint32_t deviceId, std::string& productName) override {
+        if (deviceId != 0) return MMSYSERR_BADDEVICEID;
+        productName = "Accepting output";
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId) override {
+        if (deviceId != 0) return MMSYSERR_BADDEVICEID;
+        *handle = 1;
+        return MMSYSERR_NOERROR;
+    }
+    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
+    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override { return MMSYSERR_NOERROR; }
+};
+
 } // namespace vantaro

@@ -67,22 +67,6 @@ private:
     const ScriptedOutput& output_;
 };
 
-// An output that takes every message: the replay without a port.
-class AcceptingOutput final : public MidiOutApi {
-public:
-    std::uint32_t midiOutGetNumDevs() override { return 1; }
-    MmResult midiOutGetDevCaps(std::uint32_t, std::string& name) override {
-        name = "replay";
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutOpen(MidiOutHandle* handle, std::uint32_t) override {
-        *handle = 1;
-        return MMSYSERR_NOERROR;
-    }
-    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_NOERROR; }
-    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override { return MMSYSERR_NOERROR; }
-};
-
 // Without a counter the tick skips its lag measurement: a scripted run shows no lag.
 class NoCounter final : public PerformanceCounter {
 public:
@@ -251,7 +235,7 @@ struct Replay::State {
     }
 
     std::ostream& out;
-    AcceptingOutput accepting;
+    AcceptingMidiOut accepting;
     ScriptedOutput output;
     ConsoleUi ui;
     TickPrinter printer;

@@ -105,22 +105,16 @@ void saveAction(ActionList& list, int index, ActionRecord& capture, EditorState&
     r.dataNumber = take(m.changedController, editor.nextNumber, stored.dataNumber);
     r.increment = take(m.changedIncrement, controls.increment, stored.increment);
 
-    if (m.changedTrigger != 0 && inputHeld(capture, glove)) {
-        r.axisMask = capture.axisMask;
-        r.buttonMask = capture.buttonMask;
-        r.povDirection = capture.povDirection;
-        r.fingerSelect = capture.fingerSelect;
-        r.handAxisSelect = capture.handAxisSelect;
-        r.isGlove = gloveTrigger(capture);
-        m.changedTrigger = 0;
-    } else {
-        r.axisMask = stored.axisMask;
-        r.buttonMask = stored.buttonMask;
-        r.povDirection = stored.povDirection;
-        r.fingerSelect = stored.fingerSelect;
-        r.handAxisSelect = stored.handAxisSelect;
-        r.isGlove = stored.isGlove;
-    }
+    // The trigger is the held input when it changed and something is held, else the stored one.
+    const bool newTrigger = m.changedTrigger != 0 && inputHeld(capture, glove);
+    const ActionRecord& trigger = newTrigger ? capture : stored;
+    r.axisMask = trigger.axisMask;
+    r.buttonMask = trigger.buttonMask;
+    r.povDirection = trigger.povDirection;
+    r.fingerSelect = trigger.fingerSelect;
+    r.handAxisSelect = trigger.handAxisSelect;
+    r.isGlove = newTrigger ? gloveTrigger(capture) : stored.isGlove;
+    if (newTrigger) m.changedTrigger = 0;
     r.recordVersion = kRecordVersion;
     r.messageKind = take(m.changedKind, controls.messageKind, stored.messageKind);
     list[index] = r;

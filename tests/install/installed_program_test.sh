@@ -62,7 +62,7 @@ case $mode in
 esac
 bin=$prefix/bin
 for f in bin/vantaro bin/vantaro-replay share/man/man1/vantaro.1 share/man/man1/vantaro-replay.1 \
-    share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html; do
+    share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html share/vantaro/vantaro.css; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # The bridge's library folder follows the build's library folder (lib/ or lib/<triplet>/).

@@ -34,6 +34,14 @@ protected:
         }
         return -1;
     }
+    // Opens the port whose name contains part; 0 (and a failure) when it cannot.
+    static MidiOutHandle open(RtMidiOutput& out, const std::string& part) {
+        const int id = find(out, part);
+        MidiOutHandle h = 0;
+        if (id < 0 || out.midiOutOpen(&h, static_cast<std::uint32_t>(id)) != MMSYSERR_NOERROR)
+            ADD_FAILURE() << "cannot open " << part;
+        return h;
+    }
 };
 
 TEST_F(OutputTest, ListsJackReceiversAndEndsWithTheVirtualOutput) {
@@ -73,10 +81,7 @@ TEST_F(OutputTest, ListsJackReceiversAndEndsWithTheVirtualOutput) {
 TEST_F(OutputTest, SendsEachStatusWithItsOwnLength) {
     JackPeer receiver("vt-bytes", 1, 0);
     RtMidiOutput out;
-    const int id = find(out, "vt-bytes:in0");
-    ASSERT_GE(id, 0);
-    MidiOutHandle h = 0;
-    ASSERT_EQ(out.midiOutOpen(&h, static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
+    const MidiOutHandle h = open(out, "vt-bytes:in0");
     ASSERT_NE(h, 0u);
 
     const std::vector<std::pair<std::uint32_t, Bytes>> cases = {
@@ -118,10 +123,8 @@ TEST_F(OutputTest, ABurstArrivesCompleteAndInOrder) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         JackPeer receiver("vt-burst", 1, 0);
         RtMidiOutput out;
-        const int id = find(out, "vt-burst:in0");
-        ASSERT_GE(id, 0);
-        MidiOutHandle h = 0;
-        ASSERT_EQ(out.midiOutOpen(&h, static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
+        const MidiOutHandle h = open(out, "vt-burst:in0");
+        ASSERT_NE(h, 0u);
         for (int i = 0; i < kCount; ++i)
             ASSERT_EQ(out.midiOutShortMsg(h, 0x90u | (static_cast<std::uint32_t>(i & 127) << 8) |
                                                  (static_cast<std::uint32_t>((i >> 7) & 127) << 16)),

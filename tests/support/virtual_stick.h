@@ -1,6 +1,8 @@
 #pragma once
 // SDL virtual joysticks for the tests: they go through SDL's own joystick code, the same
 // path a physical stick's values take.
+#include "devices/sdl_joystick.h"
+
 #include <SDL.h>
 
 #include <gtest/gtest.h>
@@ -20,14 +22,7 @@ class VirtualStick {
 public:
     explicit VirtualStick(const std::string& name, int axes = 6, int buttons = 32, int hats = 1)
         : name_(name) {
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-        desc.naxes = static_cast<Uint16>(axes);
-        desc.nbuttons = static_cast<Uint16>(buttons);
-        desc.nhats = static_cast<Uint16>(hats);
-        desc.name = name_.c_str();
-        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        const int index = attachVirtualStick(name_.c_str(), axes, buttons, hats);
         EXPECT_GE(index, 0) << SDL_GetError();
         handle_ = SDL_JoystickOpen(index);
         EXPECT_NE(handle_, nullptr) << SDL_GetError();
