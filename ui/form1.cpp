@@ -112,8 +112,8 @@ void Form1::connectEditor() {
         connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) kindStep(i);
         });
+    // Only a change of the selection: clicking the chosen line again keeps its pending changes.
     connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::selectionStep);
-    connect(List1, &QListWidget::itemClicked, this, &Form1::selectionStep);
     connect(Command1, &QPushButton::clicked, this, &Form1::addClicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &Form1::deleteClicked);

@@ -31,6 +31,22 @@ template <typename W> W* named(W* w, const char* name) {
     return w;
 }
 
+// One line stays chosen once one is: Ctrl+click on it would leave Save and Delete with nothing to
+// work on.
+class ActionLines final : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+        if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        return command;
+    }
+};
+
 struct Placer {
     Twips t;
     QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int top, int w,
@@ -98,7 +114,7 @@ void Form1::buildWindow() {
     Placer p{Twips::forScreen()};
     QWidget* w = this;
 
-    List1 = named(new QListWidget(w), "List1");
+    List1 = named(new ActionLines(w), "List1");
     List1->setGeometry(p.t.rect(-15, 0, 9615, 2400));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -54,6 +54,12 @@ ActionList fileActions(const std::filesystem::path& folder) {
     return list;
 }
 
+// Where a user clicks to hit a line of the action list.
+void clickLine(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(row)).center());
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { quietSdlHints(); }
@@ -141,7 +147,7 @@ TEST_F(WindowTest, AFullListRefusesAddOnlyWhenAnInputIsHeld) {
     EXPECT_EQ(fileText(folder / "jmconfig.dat").size(), kMaxActions * kRecordBytes);
 }
 
-TEST_F(WindowTest, SaveAppliesOnlyTheChangedLow) {
+TEST_F(WindowTest, SaveAppliesOnlyTheChangedLowThoughItsLineIsClickedAgain) {
     storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
     settled(folder.path());
     // Start-up marks every slider it restores; the line's own delay leaves Delay as it was.
@@ -151,10 +157,18 @@ TEST_F(WindowTest, SaveAppliesOnlyTheChangedLow) {
     ASSERT_EQ(w.List1->count(), 2);
     w.Slider2->setValue(-300); // changed, then the mark is cleared by the selection below
     EXPECT_TRUE(w.Command3->isHidden());
-    w.List1->setCurrentRow(1);
+    clickLine(w.List1, 1);
     EXPECT_FALSE(w.Command2->isHidden());
     EXPECT_TRUE(w.Command3->isHidden());
-    w.Slider5->setValue(10);
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(w.Slider5, Qt::Key_Right);
+    EXPECT_EQ(w.Text8->text(), QStringLiteral(" 10"));
+    EXPECT_FALSE(w.Command3->isHidden());
+
+    // Clicking the selected line again, even with Ctrl, neither drops it nor the pending change.
+    clickLine(w.List1, 1);
+    clickLine(w.List1, 1, Qt::ControlModifier);
+    EXPECT_EQ(w.List1->selectedItems(), QList<QListWidgetItem*>{w.List1->item(1)});
     EXPECT_FALSE(w.Command3->isHidden());
     QTest::mouseClick(w.Command3, Qt::LeftButton);
 
@@ -453,10 +467,14 @@ TEST_F(WindowTest, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone)
     other[++other.actionCount] = buttonAction(9, 9);
     writeFile(exported, encodeActions(other));
     p.port.chosenFile = QString::fromStdString(exported.string());
+    clickLine(w.List1, 1);
+    ASSERT_FALSE(w.Command2->isHidden());
     QTest::mouseClick(w.Command7, Qt::LeftButton);
     ASSERT_EQ(w.actionList.actionCount, 1);
     EXPECT_EQ(w.actionList[1].dataNumber, 9);
     EXPECT_EQ(w.List1->count(), 1);
+    EXPECT_TRUE(w.List1->selectedItems().isEmpty()); // nothing chosen, nothing to save or delete
+    EXPECT_TRUE(w.Command2->isHidden());
     EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
     EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
 }
