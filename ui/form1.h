@@ -96,6 +96,8 @@ private:
     // The editor's event steps.
     void selectionStep();
     void sliderStep(QSlider* slider);
+    void sliderLetGo(QSlider* slider);
+    const SettingKey& sliderSetting(const QSlider* slider) const;
     void valueBoxLeft(QLineEdit* box);
     void markChanged(std::int16_t& mark);
     void kindStep(int index);
@@ -136,6 +138,7 @@ private:
     Form1Options options_;
     SteadyClock clock_;
     EditorState editor_;
+    QSlider* draggedUnstored_ = nullptr; // moved by a drag whose value is stored at the release
     bool shownOnce_ = false;
     bool shutDown_ = false;
     bool ended_ = false; // the action file's failure path ended the program

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 using namespace vantaro;
 using namespace vantaro::test;
@@ -58,6 +60,24 @@ ActionList fileActions(const std::filesystem::path& folder) {
 void clickLine(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
                       list->visualItemRect(list->item(row)).center());
+}
+
+// The middle of a slider's handle, where a press grabs it without paging.
+QPoint handleOf(const QSlider* s) {
+    QStyleOptionSlider o;
+    o.initFrom(s);
+    o.subControls = QStyle::SC_All;
+    o.orientation = s->orientation();
+    o.minimum = s->minimum();
+    o.maximum = s->maximum();
+    o.sliderPosition = s->sliderPosition();
+    o.sliderValue = s->value();
+    o.singleStep = s->singleStep();
+    o.pageStep = s->pageStep();
+    o.tickPosition = s->tickPosition();
+    o.tickInterval = s->tickInterval();
+    o.upsideDown = s->invertedAppearance();
+    return s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderHandle, s).center();
 }
 
 class WindowTest : public ::testing::Test {
@@ -182,6 +202,49 @@ TEST_F(WindowTest, SaveAppliesOnlyTheChangedLowThoughItsLineIsClickedAgain) {
     EXPECT_TRUE(w.Command3->isHidden());
     EXPECT_EQ(w.List1->currentRow(), 1);
     EXPECT_TRUE(w.List1->item(1)->text().contains(QStringLiteral("Low:  10")));
+}
+
+TEST_F(WindowTest, OnlyAValueThatChangesMarksAndStoresAndAUserClickNeverGreysACheckBox) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Toggle", "2"));
+    Program p(folder.path());
+    Window& w = p.start();
+    clickLine(w.List1, 0);
+    ASSERT_TRUE(w.Command3->isHidden());
+    // Changed behind the window's back: only a store by the window can bring it back to 0.
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Low", " 99"));
+
+    const QPoint grip = handleOf(w.Slider5);
+    QTest::mousePress(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseRelease(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    EXPECT_EQ(w.Slider5->value(), 0);
+    EXPECT_TRUE(w.Command3->isHidden());
+    EXPECT_EQ(p.setting("General", "Low"), " 99");
+
+    // A drag shows its value at once and stores it when let go.
+    QTest::mousePress(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseMove(w.Slider5, grip + QPoint(30, 0));
+    const int dragged = w.Slider5->value();
+    EXPECT_GT(dragged, 0);
+    EXPECT_EQ(w.Text8->text(), QString::fromStdString(numberText(std::int64_t{dragged})));
+    EXPECT_FALSE(w.Command3->isHidden());
+    EXPECT_EQ(p.setting("General", "Low"), " 99");
+    QTest::mouseRelease(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip + QPoint(30, 0));
+    EXPECT_EQ(p.setting("General", "Low"), numberText(std::int64_t{dragged}));
+
+    // Toggle restored grey: the user's clicks give checked and clear only.
+    ASSERT_EQ(w.Check3->checkState(), Qt::PartiallyChecked);
+    const QPoint box(5, w.Check3->height() / 2);
+    const char* expected[] = {"1", "0", "1", "0"};
+    for (const char* value : expected) {
+        QTest::mouseClick(w.Check3, Qt::LeftButton, Qt::NoModifier, box);
+        EXPECT_NE(w.Check3->checkState(), Qt::PartiallyChecked);
+        EXPECT_EQ(p.setting("General", "Toggle"), value);
+    }
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(w.actionList[1].toggle, 0);
+    EXPECT_EQ(w.actionList[1].low, dragged);
 }
 
 TEST_F(WindowTest, ChoosingAKindAloneDoesNotOfferSaveButIsAppliedByTheNextSave) {
