@@ -156,8 +156,12 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // "Add" is the window's default button.
-        Command1->click();
+        // A push button with the focus takes Enter itself; anywhere else it goes to "Add", the
+        // window's default button (a value box has already applied itself to its slider).
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget()))
+            focused->click();
+        else
+            Command1->click();
         return;
     case Qt::Key_Escape:
         // "Buy a T-Shirt" is the window's cancel button.

@@ -25,6 +25,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 class QSlider;
 class QTimer;
 
@@ -132,6 +133,8 @@ private:
     QComboBox *Combo1, *Combo2;
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
     QTimer* Timer1;
+    // The lower buttons' keys while the compact view hides the buttons themselves.
+    std::array<QShortcut*, 7> compactKeys_{};
 
     ProgramDevices devices_;
     QtUiPort& ui_;

@@ -5,6 +5,7 @@
 #include "storage/record_codec.h"
 #include "support/temp_folder.h"
 #include "support/virtual_stick.h"
+#include "support/wait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +79,12 @@ QPoint handleOf(const QSlider* s) {
     o.tickInterval = s->tickInterval();
     o.upsideDown = s->invertedAppearance();
     return s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderHandle, s).center();
+}
+
+// Keys go to the active window only.
+void activate(Window& w) {
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
 }
 
 class WindowTest : public ::testing::Test {
@@ -444,20 +451,69 @@ TEST_F(WindowTest, ValueBoxesAreReadBackWhenLeft) {
     EXPECT_EQ(w.Text5->text(), QStringLiteral(" 127"));
 }
 
-TEST_F(WindowTest, WebButtonsAndEscapeOpenTheirPages) {
+TEST_F(WindowTest, KeysReachTheirButtonsInEitherView) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
     settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
     Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
+    activate(w);
+    stick.button(5, true); // held throughout: any Add that runs adds an action
+    p.run();
+
+    // The compact view hides the lower buttons, not their keys; Esc is the T-shirt button.
+    QTest::keyClick(&w.form, Qt::Key_H, Qt::AltModifier);
+    QTest::keyClick(&w.form, Qt::Key_B, Qt::AltModifier);
+    QTest::keyClick(&w.form, Qt::Key_G, Qt::AltModifier);
     QTest::keyClick(&w.form, Qt::Key_Escape);
-    QTest::mouseClick(w.Command10, Qt::LeftButton);
-    QTest::mouseClick(w.Command12, Qt::LeftButton);
     // The pages travel with the program: each is a local file.
-    ASSERT_EQ(p.opened.size(), 3u);
-    const char* pages[] = {"/support.html", "/help.html", "/glove.html"};
-    for (std::size_t i = 0; i < 3; ++i) {
+    const char* pages[] = {"/help.html", "/support.html", "/glove.html", "/support.html"};
+    ASSERT_EQ(p.opened.size(), std::size(pages));
+    for (std::size_t i = 0; i < std::size(pages); ++i) {
         EXPECT_TRUE(p.opened[i].isLocalFile()) << p.opened[i].toString().toStdString();
         EXPECT_TRUE(p.opened[i].toLocalFile().endsWith(QLatin1String(pages[i])));
     }
+    QTest::keyClick(&w.form, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(p.setting("Joystick", "calibrated"), " 1");
+    EXPECT_TRUE(w.Label13->isHidden());
+    EXPECT_EQ(w.actionList.actionCount, 1);
+
+    // A focused push button takes Enter itself; elsewhere Enter is Add.
+    clickLine(w.List1, 0);
+    w.Command2->setFocus(Qt::TabFocusReason);
+    {
+        ModalAnswer no(QStringLiteral("&No"));
+        QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+        EXPECT_TRUE(no.answered());
+    }
+    EXPECT_EQ(w.actionList.actionCount, 1);
+    activate(w); // the offscreen platform does not hand activation back after a modal window
+    w.Check1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    // In a value box Enter first applies the box to its slider.
+    QTest::mouseClick(w.Text8, Qt::LeftButton);
+    w.Text8->selectAll();
+    QTest::keyClicks(w.Text8, QStringLiteral("5"));
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Enter);
+    ASSERT_EQ(w.actionList.actionCount, 3);
+    EXPECT_EQ(w.actionList[3].low, 5);
+    w.Command5->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(w.Text3->isVisible());
+    EXPECT_EQ(w.actionList.actionCount, 3);
+
+    // Expanded, the buttons' own keys work, and only once.
+    QTest::keyClick(&w.form, Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(waitUntil([&] { return p.opened.size() > 4; }, 5000, [] { QTest::qWait(5); }));
+    QTest::qWait(300);
+    EXPECT_EQ(p.opened.size(), 5u);
+
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    ASSERT_FALSE(w.Text3->isVisible());
+    QTest::keyClick(&w.form, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(p.quits, 1);
 }
 
 TEST_F(WindowTest, ClosingTheWindowShutsDownLikeQuit) {
