@@ -72,8 +72,6 @@ public:
     // One poll: devices, engine, live texts, log. Timer1 calls it every millisecond.
     void tick();
 
-    // The outer height the current view asks for, in twips.
-    int outerHeightTwips() const { return core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight; }
     std::filesystem::path settingsPath() const { return core_->settingsPath(); }
     std::filesystem::path actionFilePath() const { return core_->actionFilePath(); }
 

@@ -320,29 +320,35 @@ TEST_F(WindowTest, DeleteAsksAndAlwaysStopsAsking) {
 TEST_F(WindowTest, TheViewSwitchResizesAndIsStored) {
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "config", " 1"));
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
+    int compact = 0, expanded = 0;
     {
         Program p(folder.path());
         Window& w = p.start();
-        EXPECT_EQ(w.form.outerHeightTwips(), 6550);
         EXPECT_EQ(w.Command5->text(), QStringLiteral("&>"));
         EXPECT_FALSE(w.Text3->isVisible());
-        const int compact = w.form.height();
+        compact = w.form.height();
+        // The compact view ends with the Config frame.
+        const QWidget* config = w.Combo2->parentWidget();
+        EXPECT_NEAR(config->geometry().bottom() + 1, compact, 1);
         QTest::mouseClick(w.Command5, Qt::LeftButton);
-        EXPECT_EQ(w.form.outerHeightTwips(), 11505);
         EXPECT_EQ(w.Command5->text(), QStringLiteral("&<"));
         EXPECT_TRUE(w.Text3->isVisible());
-        EXPECT_GT(w.form.height(), compact);
+        EXPECT_TRUE(w.Command9->isVisible());
+        expanded = w.form.height();
+        EXPECT_GT(expanded, compact);
+        EXPECT_LE(w.Command9->geometry().bottom(), expanded);
         EXPECT_EQ(p.setting("General", "bigform"), " 1");
     }
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 2"));
     Program p(folder.path());
     Window& w = p.start();
-    EXPECT_EQ(w.form.outerHeightTwips(), 11505);
+    EXPECT_EQ(w.form.height(), expanded);
     QTest::mouseClick(w.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.form.outerHeightTwips(), 11505);
+    EXPECT_EQ(w.form.height(), expanded);
     EXPECT_EQ(p.setting("General", "bigform"), " 1");
     QTest::mouseClick(w.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.form.outerHeightTwips(), 6550);
+    EXPECT_EQ(w.form.height(), compact);
+    EXPECT_FALSE(w.Text3->isVisible());
     EXPECT_EQ(p.setting("General", "bigform"), " 0");
 }
 
