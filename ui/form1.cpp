@@ -87,8 +87,7 @@ Form1::~Form1() {
 void Form1::connectEditor() {
     for (QSlider* s : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7}) {
         connect(s, &QSlider::valueChanged, this, [this, s] { sliderStep(s); });
-        // While dragged the value is stored once, on release.
-        connect(s, &QSlider::sliderReleased, this, [this, s] { sliderStep(s); });
+        connect(s, &QSlider::sliderReleased, this, [this, s] { sliderLetGo(s); });
     }
     struct Typed {
         QLineEdit* box;
@@ -102,20 +101,26 @@ void Form1::connectEditor() {
     }
     for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
         connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor_.marks.changedTrigger); });
-    connect(Check1, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting(settings::wrap, checkValue(Check1));
-        markChanged(editor_.marks.changedWrap);
-    });
-    connect(Check3, &QCheckBox::stateChanged, this, [this](int) {
-        storeSetting(settings::toggle, checkValue(Check3));
-        markChanged(editor_.marks.changedToggle);
-    });
+    struct Checked {
+        QCheckBox* box;
+        const SettingKey* key;
+        std::int16_t EditorMarks::*mark;
+    };
+    for (Checked c : {Checked{Check1, &settings::wrap, &EditorMarks::changedWrap},
+                      Checked{Check3, &settings::toggle, &EditorMarks::changedToggle}}) {
+        connect(c.box, &QCheckBox::stateChanged, this, [this, c](int) {
+            // Grey is only ever restored from a stored 2; once changed, the box is checked or clear.
+            if (c.box->checkState() != Qt::PartiallyChecked) c.box->setTristate(false);
+            storeSetting(*c.key, checkValue(c.box));
+            markChanged(editor_.marks.*c.mark);
+        });
+    }
     for (int i = 0; i < 3; ++i)
         connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) kindStep(i);
         });
+    // Only a change of the selection: clicking the chosen line again keeps its pending changes.
     connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::selectionStep);
-    connect(List1, &QListWidget::itemClicked, this, &Form1::selectionStep);
     connect(Command1, &QPushButton::clicked, this, &Form1::addClicked);
     connect(Command3, &QPushButton::clicked, this, &Form1::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &Form1::deleteClicked);
@@ -153,8 +158,12 @@ void Form1::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // "Add" is the window's default button.
-        Command1->click();
+        // A push button with the focus takes Enter itself; anywhere else it goes to "Add", the
+        // window's default button (a value box has already applied itself to its slider).
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget()))
+            focused->click();
+        else
+            Command1->click();
         return;
     case Qt::Key_Escape:
         // "Buy a T-Shirt" is the window's cancel button.
@@ -215,37 +224,53 @@ void Form1::kindStep(int index) {
     editor_.marks.changedKind = 1;
 }
 
+const SettingKey& Form1::sliderSetting(const QSlider* s) const {
+    return s == Slider2   ? settings::increment
+           : s == Slider3 ? settings::channel
+           : s == Slider4 ? settings::controller
+           : s == Slider5 ? settings::low
+           : s == Slider6 ? settings::high
+                          : settings::delay;
+}
+
+// Runs for every change of the value (and once per slider at start-up), never without one.
 void Form1::sliderStep(QSlider* s) {
     const int v = s->value();
-    // While the user drags, the box follows but the setting waits for the release.
-    const bool store = !s->isSliderDown();
+    EditorMarks& m = editor_.marks;
+    std::int16_t* mark = &m.changedDelay;
     if (s == Slider2) {
         Text4->setText(qs(numberText(v / 100.0)));
-        if (store) storeSetting(settings::increment, v);
-        markChanged(editor_.marks.changedIncrement);
+        mark = &m.changedIncrement;
     } else if (s == Slider3) {
         Text6->setText(qs(numberText(std::int64_t{v})));
         editor_.nextChannel = static_cast<std::int16_t>(v);
-        if (store) storeSetting(settings::channel, v);
-        markChanged(editor_.marks.changedChannel);
+        mark = &m.changedChannel;
     } else if (s == Slider4) {
         Text5->setText(qs(numberText(std::int64_t{v})));
         editor_.nextNumber = static_cast<std::int16_t>(v);
-        if (store) storeSetting(settings::controller, v);
-        markChanged(editor_.marks.changedController);
+        mark = &m.changedController;
     } else if (s == Slider5) {
         Text8->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting(settings::low, v);
-        markChanged(editor_.marks.changedLow);
+        mark = &m.changedLow;
     } else if (s == Slider6) {
         Text9->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting(settings::high, v);
-        markChanged(editor_.marks.changedHigh);
-    } else if (s == Slider7) {
+        mark = &m.changedHigh;
+    } else {
         Text10->setText(qs(numberText(std::int64_t{v})));
-        if (store) storeSetting(settings::delay, v);
-        markChanged(editor_.marks.changedDelay);
     }
+    // While the user drags, the box follows but the setting waits for the release.
+    if (s->isSliderDown())
+        draggedUnstored_ = s;
+    else
+        storeSetting(sliderSetting(s), v);
+    markChanged(*mark);
+}
+
+void Form1::sliderLetGo(QSlider* s) {
+    // A press and release that moved nothing has nothing to store.
+    if (draggedUnstored_ != s) return;
+    draggedUnstored_ = nullptr;
+    storeSetting(sliderSetting(s), s->value());
 }
 
 void Form1::valueBoxLeft(QLineEdit* box) {

@@ -25,6 +25,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 class QSlider;
 class QTimer;
 
@@ -75,8 +76,6 @@ public:
     // Devices that came or went; a timer calls it a few times a second.
     void checkDevices();
 
-    // The outer height the current view asks for, in twips.
-    int outerHeightTwips() const { return core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight; }
     std::filesystem::path settingsPath() const { return core_->settingsPath(); }
     std::filesystem::path actionFilePath() const { return core_->actionFilePath(); }
 
@@ -100,6 +99,8 @@ private:
     // The editor's event steps.
     void selectionStep();
     void sliderStep(QSlider* slider);
+    void sliderLetGo(QSlider* slider);
+    const SettingKey& sliderSetting(const QSlider* slider) const;
     void valueBoxLeft(QLineEdit* box);
     void markChanged(std::int16_t& mark);
     void kindStep(int index);
@@ -135,12 +136,15 @@ private:
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
     QTimer* Timer1;
     QTimer* deviceTimer_;
+    // The lower buttons' keys while the compact view hides the buttons themselves.
+    std::array<QShortcut*, 7> compactKeys_{};
 
     ProgramDevices devices_;
     QtUiPort& ui_;
     Form1Options options_;
     SteadyClock clock_;
     EditorState editor_;
+    QSlider* draggedUnstored_ = nullptr; // moved by a drag whose value is stored at the release
     bool shownOnce_ = false;
     bool shutDown_ = false;
     bool ended_ = false; // the action file's failure path ended the program

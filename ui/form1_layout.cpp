@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 
@@ -30,6 +31,22 @@ template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+
+// One line stays chosen once one is: Ctrl+click on it would leave Save and Delete with nothing to
+// work on.
+class ActionLines final : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+        if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        return command;
+    }
+};
 
 struct Placer {
     Twips t;
@@ -98,7 +115,7 @@ void Form1::buildWindow() {
     Placer p{Twips::forScreen()};
     QWidget* w = this;
 
-    List1 = named(new QListWidget(w), "List1");
+    List1 = named(new ActionLines(w), "List1");
     List1->setGeometry(p.t.rect(-15, 0, 9615, 2400));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -228,6 +245,28 @@ void Form1::buildWindow() {
     Command6 = p.button(w, "Command6", QStringLiteral("&Route MIDI"), 4590, 10740, 1230, 375);
     Command9 = p.button(w, "Command9", QStringLiteral("&Quit"), 5820, 10740, 1215, 375);
 
+    // Below the compact view's edge the buttons are hidden, yet their keys still work, as they do
+    // for a control that is merely outside the window. The bottom row is hidden by the view alone;
+    // the glove's buttons and Calibrate also by their own state, and then their keys stay deaf.
+    struct LowerButton {
+        QPushButton* button;
+        bool hasOwnState;
+    };
+    const std::array<LowerButton, 7> lower{{{Command10, false},
+                                            {Command11, false},
+                                            {Command6, false},
+                                            {Command9, false},
+                                            {Command12, true},
+                                            {Command13, true},
+                                            {Command4, true}}};
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const LowerButton b = lower[i];
+        compactKeys_[i] = new QShortcut(QKeySequence::mnemonic(b.button->text()), this);
+        connect(compactKeys_[i], &QShortcut::activated, b.button, [b] {
+            if ((!b.hasOwnState || !b.button->isHidden()) && b.button->isEnabled()) b.button->click();
+        });
+    }
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -241,11 +280,14 @@ void Form1::applyViewHeight() {
     const Twips t = Twips::forScreen();
     const int client = (core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight) - kNonClientHeight;
     setFixedSize(t.px(kClientWidth), t.px(client));
-    // Widgets below the compact height are hidden with it, so the keyboard cannot reach them.
+    // Widgets below the compact height are hidden with it, so Tab cannot take the focus there.
     const bool expanded = core_->expandedView() != 0;
     for (QWidget* lower : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Text3, Command10, Command11,
                                                           Command6, Command9})
         lower->setVisible(expanded);
+    // Shown, the buttons answer their own keys; a second answer would make each key ambiguous.
+    for (QShortcut* key : compactKeys_)
+        key->setEnabled(!expanded);
 }
 
 } // namespace vantaro

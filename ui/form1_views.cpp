@@ -140,6 +140,11 @@ void Form1::importClicked() {
     const LoadResult r = core_->importActions(std::filesystem::path(chosen.toStdString()));
     if (r.outcome == LoadOutcome::Ended) ended_ = true;
     if (r.showExport) Command8->show();
+    // A rebuilt list has no line chosen: Save and Delete would have nothing to work on.
+    if (selectedLine() < 0) {
+        Command2->hide();
+        Command3->hide();
+    }
 }
 
 void Form1::routeClicked() {

@@ -59,16 +59,34 @@ TEST(DeleteConfirmation, EachButtonAndEscapeGiveTheirAnswer) {
     EXPECT_EQ(escape.Command3->text(), QStringLiteral("&No"));
 }
 
-TEST(RoutingPicker, ShowsThePreviousChoiceAndReturnsTheNewOne) {
+TEST(RoutingPicker, ShowsThePreviousChoiceAndReturnsTheNewOneOnlyOnOkay) {
     application();
-    Form5 picker({"Keyboard", "Pads", "Drums"}, {false, true, false});
-    EXPECT_EQ(picker.windowTitle(), QStringLiteral("Form5"));
-    EXPECT_EQ(picker.List1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_EQ(picker.selection(), (std::vector<bool>{false, true, false}));
-    picker.List1->item(0)->setSelected(true);
-    picker.List1->item(1)->setSelected(false);
-    picker.List1->item(2)->setSelected(true);
-    EXPECT_EQ(picker.selection(), (std::vector<bool>{true, false, true}));
+    QtUiPort port;
+    const std::vector<std::string> ports{"Keyboard", "Pads", "Drums"};
+    // Ctrl+clicks flip each line: Pads must have come up chosen to end up unchosen.
+    auto flipAll = [](QWidget* modal) {
+        auto* list = modal->findChild<QListWidget*>(QStringLiteral("List1"));
+        ASSERT_NE(list, nullptr);
+        for (int row = 0; row < list->count(); ++row)
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              list->visualItemRect(list->item(row)).center());
+    };
+    std::vector<bool> selected{false, true, false};
+    {
+        ModalAnswer okay(QStringLiteral("&Okay"), 0, flipAll);
+        EXPECT_TRUE(port.pickRoutes(ports, selected));
+        EXPECT_TRUE(okay.answered());
+        EXPECT_EQ(okay.title(), QStringLiteral("Form5"));
+    }
+    EXPECT_EQ(selected, (std::vector<bool>{true, false, true}));
+
+    // Closed without Okay: the choice stays as it was.
+    QTimer::singleShot(20, [&] {
+        flipAll(QApplication::activeModalWidget());
+        QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    });
+    EXPECT_FALSE(port.pickRoutes(ports, selected));
+    EXPECT_EQ(selected, (std::vector<bool>{true, false, true}));
 }
 
 // Enter answers the failure question with No: Yes is what sets the action list aside.

@@ -5,6 +5,7 @@
 #include "storage/record_codec.h"
 #include "support/temp_folder.h"
 #include "support/virtual_stick.h"
+#include "support/wait.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 using namespace vantaro;
 using namespace vantaro::test;
@@ -52,6 +55,36 @@ ActionList fileActions(const std::filesystem::path& folder) {
     ActionList list;
     EXPECT_TRUE(decodeActions(fileText(folder / "jmconfig.dat"), list));
     return list;
+}
+
+// Where a user clicks to hit a line of the action list.
+void clickLine(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(list->item(row)).center());
+}
+
+// The middle of a slider's handle, where a press grabs it without paging.
+QPoint handleOf(const QSlider* s) {
+    QStyleOptionSlider o;
+    o.initFrom(s);
+    o.subControls = QStyle::SC_All;
+    o.orientation = s->orientation();
+    o.minimum = s->minimum();
+    o.maximum = s->maximum();
+    o.sliderPosition = s->sliderPosition();
+    o.sliderValue = s->value();
+    o.singleStep = s->singleStep();
+    o.pageStep = s->pageStep();
+    o.tickPosition = s->tickPosition();
+    o.tickInterval = s->tickInterval();
+    o.upsideDown = s->invertedAppearance();
+    return s->style()->subControlRect(QStyle::CC_Slider, &o, QStyle::SC_SliderHandle, s).center();
+}
+
+// Keys go to the active window only.
+void activate(Window& w) {
+    QApplication::setActiveWindow(&w.form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
 }
 
 class WindowTest : public ::testing::Test {
@@ -141,7 +174,7 @@ TEST_F(WindowTest, AFullListRefusesAddOnlyWhenAnInputIsHeld) {
     EXPECT_EQ(fileText(folder / "jmconfig.dat").size(), kMaxActions * kRecordBytes);
 }
 
-TEST_F(WindowTest, SaveAppliesOnlyTheChangedLow) {
+TEST_F(WindowTest, SaveAppliesOnlyTheChangedLowThoughItsLineIsClickedAgain) {
     storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
     settled(folder.path());
     // Start-up marks every slider it restores; the line's own delay leaves Delay as it was.
@@ -151,10 +184,18 @@ TEST_F(WindowTest, SaveAppliesOnlyTheChangedLow) {
     ASSERT_EQ(w.List1->count(), 2);
     w.Slider2->setValue(-300); // changed, then the mark is cleared by the selection below
     EXPECT_TRUE(w.Command3->isHidden());
-    w.List1->setCurrentRow(1);
+    clickLine(w.List1, 1);
     EXPECT_FALSE(w.Command2->isHidden());
     EXPECT_TRUE(w.Command3->isHidden());
-    w.Slider5->setValue(10);
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(w.Slider5, Qt::Key_Right);
+    EXPECT_EQ(w.Text8->text(), QStringLiteral(" 10"));
+    EXPECT_FALSE(w.Command3->isHidden());
+
+    // Clicking the selected line again, even with Ctrl, neither drops it nor the pending change.
+    clickLine(w.List1, 1);
+    clickLine(w.List1, 1, Qt::ControlModifier);
+    EXPECT_EQ(w.List1->selectedItems(), QList<QListWidgetItem*>{w.List1->item(1)});
     EXPECT_FALSE(w.Command3->isHidden());
     QTest::mouseClick(w.Command3, Qt::LeftButton);
 
@@ -168,6 +209,49 @@ TEST_F(WindowTest, SaveAppliesOnlyTheChangedLow) {
     EXPECT_TRUE(w.Command3->isHidden());
     EXPECT_EQ(w.List1->currentRow(), 1);
     EXPECT_TRUE(w.List1->item(1)->text().contains(QStringLiteral("Low:  10")));
+}
+
+TEST_F(WindowTest, OnlyAValueThatChangesMarksAndStoresAndAUserClickNeverGreysACheckBox) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Toggle", "2"));
+    Program p(folder.path());
+    Window& w = p.start();
+    clickLine(w.List1, 0);
+    ASSERT_TRUE(w.Command3->isHidden());
+    // Changed behind the window's back: only a store by the window can bring it back to 0.
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Low", " 99"));
+
+    const QPoint grip = handleOf(w.Slider5);
+    QTest::mousePress(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseRelease(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    EXPECT_EQ(w.Slider5->value(), 0);
+    EXPECT_TRUE(w.Command3->isHidden());
+    EXPECT_EQ(p.setting("General", "Low"), " 99");
+
+    // A drag shows its value at once and stores it when let go.
+    QTest::mousePress(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip);
+    QTest::mouseMove(w.Slider5, grip + QPoint(30, 0));
+    const int dragged = w.Slider5->value();
+    EXPECT_GT(dragged, 0);
+    EXPECT_EQ(w.Text8->text(), QString::fromStdString(numberText(std::int64_t{dragged})));
+    EXPECT_FALSE(w.Command3->isHidden());
+    EXPECT_EQ(p.setting("General", "Low"), " 99");
+    QTest::mouseRelease(w.Slider5, Qt::LeftButton, Qt::NoModifier, grip + QPoint(30, 0));
+    EXPECT_EQ(p.setting("General", "Low"), numberText(std::int64_t{dragged}));
+
+    // Toggle restored grey: the user's clicks give checked and clear only.
+    ASSERT_EQ(w.Check3->checkState(), Qt::PartiallyChecked);
+    const QPoint box(5, w.Check3->height() / 2);
+    const char* expected[] = {"1", "0", "1", "0"};
+    for (const char* value : expected) {
+        QTest::mouseClick(w.Check3, Qt::LeftButton, Qt::NoModifier, box);
+        EXPECT_NE(w.Check3->checkState(), Qt::PartiallyChecked);
+        EXPECT_EQ(p.setting("General", "Toggle"), value);
+    }
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    EXPECT_EQ(w.actionList[1].toggle, 0);
+    EXPECT_EQ(w.actionList[1].low, dragged);
 }
 
 TEST_F(WindowTest, ChoosingAKindAloneDoesNotOfferSaveButIsAppliedByTheNextSave) {
@@ -236,29 +320,35 @@ TEST_F(WindowTest, DeleteAsksAndAlwaysStopsAsking) {
 TEST_F(WindowTest, TheViewSwitchResizesAndIsStored) {
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "config", " 1"));
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
+    int compact = 0, expanded = 0;
     {
         Program p(folder.path());
         Window& w = p.start();
-        EXPECT_EQ(w.form.outerHeightTwips(), 6550);
         EXPECT_EQ(w.Command5->text(), QStringLiteral("&>"));
         EXPECT_FALSE(w.Text3->isVisible());
-        const int compact = w.form.height();
+        compact = w.form.height();
+        // The compact view ends with the Config frame.
+        const QWidget* config = w.Combo2->parentWidget();
+        EXPECT_NEAR(config->geometry().bottom() + 1, compact, 1);
         QTest::mouseClick(w.Command5, Qt::LeftButton);
-        EXPECT_EQ(w.form.outerHeightTwips(), 11505);
         EXPECT_EQ(w.Command5->text(), QStringLiteral("&<"));
         EXPECT_TRUE(w.Text3->isVisible());
-        EXPECT_GT(w.form.height(), compact);
+        EXPECT_TRUE(w.Command9->isVisible());
+        expanded = w.form.height();
+        EXPECT_GT(expanded, compact);
+        EXPECT_LE(w.Command9->geometry().bottom(), expanded);
         EXPECT_EQ(p.setting("General", "bigform"), " 1");
     }
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 2"));
     Program p(folder.path());
     Window& w = p.start();
-    EXPECT_EQ(w.form.outerHeightTwips(), 11505);
+    EXPECT_EQ(w.form.height(), expanded);
     QTest::mouseClick(w.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.form.outerHeightTwips(), 11505);
+    EXPECT_EQ(w.form.height(), expanded);
     EXPECT_EQ(p.setting("General", "bigform"), " 1");
     QTest::mouseClick(w.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.form.outerHeightTwips(), 6550);
+    EXPECT_EQ(w.form.height(), compact);
+    EXPECT_FALSE(w.Text3->isVisible());
     EXPECT_EQ(p.setting("General", "bigform"), " 0");
 }
 
@@ -367,20 +457,69 @@ TEST_F(WindowTest, ValueBoxesAreReadBackWhenLeft) {
     EXPECT_EQ(w.Text5->text(), QStringLiteral(" 127"));
 }
 
-TEST_F(WindowTest, WebButtonsAndEscapeOpenTheirPages) {
+TEST_F(WindowTest, KeysReachTheirButtonsInEitherView) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
     settled(folder.path());
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
     Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
+    activate(w);
+    stick.button(5, true); // held throughout: any Add that runs adds an action
+    p.run();
+
+    // The compact view hides the lower buttons, not their keys; Esc is the T-shirt button.
+    QTest::keyClick(&w.form, Qt::Key_H, Qt::AltModifier);
+    QTest::keyClick(&w.form, Qt::Key_B, Qt::AltModifier);
+    QTest::keyClick(&w.form, Qt::Key_G, Qt::AltModifier);
     QTest::keyClick(&w.form, Qt::Key_Escape);
-    QTest::mouseClick(w.Command10, Qt::LeftButton);
-    QTest::mouseClick(w.Command12, Qt::LeftButton);
     // The pages travel with the program: each is a local file.
-    ASSERT_EQ(p.opened.size(), 3u);
-    const char* pages[] = {"/support.html", "/help.html", "/glove.html"};
-    for (std::size_t i = 0; i < 3; ++i) {
+    const char* pages[] = {"/help.html", "/support.html", "/glove.html", "/support.html"};
+    ASSERT_EQ(p.opened.size(), std::size(pages));
+    for (std::size_t i = 0; i < std::size(pages); ++i) {
         EXPECT_TRUE(p.opened[i].isLocalFile()) << p.opened[i].toString().toStdString();
         EXPECT_TRUE(p.opened[i].toLocalFile().endsWith(QLatin1String(pages[i])));
     }
+    QTest::keyClick(&w.form, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(p.setting("Joystick", "calibrated"), " 1");
+    EXPECT_TRUE(w.Label13->isHidden());
+    EXPECT_EQ(w.actionList.actionCount, 1);
+
+    // A focused push button takes Enter itself; elsewhere Enter is Add.
+    clickLine(w.List1, 0);
+    w.Command2->setFocus(Qt::TabFocusReason);
+    {
+        ModalAnswer no(QStringLiteral("&No"));
+        QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+        EXPECT_TRUE(no.answered());
+    }
+    EXPECT_EQ(w.actionList.actionCount, 1);
+    activate(w); // the offscreen platform does not hand activation back after a modal window
+    w.Check1->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    // In a value box Enter first applies the box to its slider.
+    QTest::mouseClick(w.Text8, Qt::LeftButton);
+    w.Text8->selectAll();
+    QTest::keyClicks(w.Text8, QStringLiteral("5"));
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Enter);
+    ASSERT_EQ(w.actionList.actionCount, 3);
+    EXPECT_EQ(w.actionList[3].low, 5);
+    w.Command5->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w.form.focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(w.Text3->isVisible());
+    EXPECT_EQ(w.actionList.actionCount, 3);
+
+    // Expanded, the buttons' own keys work, and only once.
+    QTest::keyClick(&w.form, Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(waitUntil([&] { return p.opened.size() > 4; }, 5000, [] { QTest::qWait(5); }));
+    QTest::qWait(300);
+    EXPECT_EQ(p.opened.size(), 5u);
+
+    QTest::mouseClick(w.Command5, Qt::LeftButton);
+    ASSERT_FALSE(w.Text3->isVisible());
+    QTest::keyClick(&w.form, Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(p.quits, 1);
 }
 
 TEST_F(WindowTest, ClosingTheWindowShutsDownLikeQuit) {
@@ -464,10 +603,14 @@ TEST_F(WindowTest, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone)
     other[++other.actionCount] = buttonAction(9, 9);
     writeFile(exported, encodeActions(other));
     p.port.chosenFile = QString::fromStdString(exported.string());
+    clickLine(w.List1, 1);
+    ASSERT_FALSE(w.Command2->isHidden());
     QTest::mouseClick(w.Command7, Qt::LeftButton);
     ASSERT_EQ(w.actionList.actionCount, 1);
     EXPECT_EQ(w.actionList[1].dataNumber, 9);
     EXPECT_EQ(w.List1->count(), 1);
+    EXPECT_TRUE(w.List1->selectedItems().isEmpty()); // nothing chosen, nothing to save or delete
+    EXPECT_TRUE(w.Command2->isHidden());
     EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
     EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
 }
