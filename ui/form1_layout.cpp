@@ -50,28 +50,26 @@ protected:
 
 struct Placer {
     Twips t;
+    // Names a new widget and puts it at its place, given in twips.
+    template <typename W> W* at(W* x, const char* name, int l, int top, int w, int h) {
+        named(x, name)->setGeometry(t.rect(l, top, w, h));
+        return x;
+    }
     QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int top, int w,
                   int h = 240) {
-        auto* x = named(new QLabel(text, parent), name);
-        x->setGeometry(t.rect(l, top, w, h));
-        return x;
+        return at(new QLabel(text, parent), name, l, top, w, h);
     }
     QPushButton* button(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
                         int h) {
-        auto* x = named(new QPushButton(caption, parent), name);
-        x->setGeometry(t.rect(l, top, w, h));
-        return x;
+        return at(new QPushButton(caption, parent), name, l, top, w, h);
     }
     QLineEdit* box(QWidget* parent, const char* name, int l, int top, int w, int h = 285) {
-        auto* x = named(new QLineEdit(parent), name);
-        x->setGeometry(t.rect(l, top, w, h));
-        return x;
+        return at(new QLineEdit(parent), name, l, top, w, h);
     }
     // Horizontal slider: range, large step, small step, tick spacing; 0 at creation.
     QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, int min, int max,
                     int large, int small, int tick) {
-        auto* x = named(new QSlider(Qt::Horizontal, parent), name);
-        x->setGeometry(t.rect(l, top, w, h));
+        auto* x = at(new QSlider(Qt::Horizontal, parent), name, l, top, w, h);
         x->setRange(min, max);
         x->setPageStep(large);
         x->setSingleStep(small);
@@ -82,9 +80,7 @@ struct Placer {
     }
     QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int l, int top, int w,
                      int h) {
-        auto* x = named(new QGroupBox(caption, parent), name);
-        x->setGeometry(t.rect(l, top, w, h));
-        return x;
+        return at(new QGroupBox(caption, parent), name, l, top, w, h);
     }
 };
 
@@ -115,8 +111,7 @@ void Form1::buildWindow() {
     Placer p{Twips::forScreen()};
     QWidget* w = this;
 
-    List1 = named(new ActionLines(w), "List1");
-    List1->setGeometry(p.t.rect(-15, 0, 9615, 2400));
+    List1 = p.at(new ActionLines(w), "List1", -15, 0, 9615, 2400);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     List1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -234,8 +229,7 @@ void Form1::buildWindow() {
     for (int i = 0; i < 6; ++i)
         Label3[i] = p.label(Frame3, "Label3", QString(), 120, 240 + 240 * i, 2100);
 
-    Text3 = named(new QPlainTextEdit(w), "Text3");
-    Text3->setGeometry(p.t.rect(0, 8010, 9585, 2715));
+    Text3 = p.at(new QPlainTextEdit(w), "Text3", 0, 8010, 9585, 2715);
     Text3->setReadOnly(true);
     Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text3->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -7,6 +7,8 @@
 #include "support/virtual_stick.h"
 #include "support/wait.h"
 
+#include <array>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -90,6 +92,18 @@ void activate(Window& w) {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { quietSdlHints(); }
+    // A folder of an earlier run holding these actions, in the expanded or the compact view.
+    void earlierRun(const std::vector<ActionRecord>& records, bool expanded) {
+        storeActions(folder.path(), records);
+        settled(folder.path());
+        ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", expanded ? " 1" : " 0"));
+    }
+    // A folder of an earlier run whose settings hold these values, each {section, key, value}.
+    void settledWith(std::initializer_list<std::array<const char*, 3>> values) {
+        settled(folder.path());
+        for (const auto& [section, key, value] : values)
+            ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", section, key, value));
+    }
     Folder folder;
 };
 
@@ -458,9 +472,7 @@ TEST_F(WindowTest, ValueBoxesAreReadBackWhenLeft) {
 }
 
 TEST_F(WindowTest, KeysReachTheirButtonsInEitherView) {
-    storeActions(folder.path(), {buttonAction(1, 60)});
-    settled(folder.path());
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 0"));
+    earlierRun({buttonAction(1, 60)}, false);
     Program p(folder.path());
     VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
@@ -547,9 +559,7 @@ TEST_F(WindowTest, ClosingTheWindowShutsDownLikeQuit) {
 }
 
 TEST_F(WindowTest, TheLogShowsSentMessagesOnlyInTheExpandedView) {
-    storeActions(folder.path(), {buttonAction(1, 60)});
-    settled(folder.path());
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "bigform", " 1"));
+    earlierRun({buttonAction(1, 60)}, true);
     Program p(folder.path());
     VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
@@ -616,9 +626,7 @@ TEST_F(WindowTest, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone)
 }
 
 TEST_F(WindowTest, StoredCheckBoxValuesRestoreOrAreRefused) {
-    settled(folder.path());
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Toggle", "2"));
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "General", "Wrap", "7"));
+    settledWith({{"General", "Toggle", "2"}, {"General", "Wrap", "7"}});
     Program p(folder.path());
     VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
@@ -652,9 +660,7 @@ TEST_F(WindowTest, AddWithALineSelectedOffersSaveForTheAdvancedNumber) {
 }
 
 TEST_F(WindowTest, StoredDeviceNumbersBeyondTheListsSelectNothing) {
-    settled(folder.path());
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceNumber", " 5000"));
-    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Joystick", "DeviceNumber", " 3"));
+    settledWith({{"Midi", "DeviceNumber", " 5000"}, {"Joystick", "DeviceNumber", " 3"}});
     Program p(folder.path());
     VirtualStick stick("Vantaro test stick");
     Window& w = p.start();
