@@ -56,6 +56,7 @@ TEST_F(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
     rig->listJoysticks();
     choose(rig, "vt-e2e-synth:in0");
     ASSERT_TRUE(rig->midiSender().isOpen());
+    ASSERT_TRUE(synth.waitConnected());
 
     rig->actionList()[1] = test::buttonAction(1 << 2, kNoteOn, 2, 60); // button 3
     rig->actionList()[1].high = 100;
@@ -80,6 +81,7 @@ TEST_F(EndToEnd, BendingAGloveFingerPastTheThresholdSendsItsController) {
     GloveBridge bridge(test::binFolder());
     test::CoreRig rig({}, &output, nullptr, &bridge);
     choose(rig, client + ":in0");
+    ASSERT_TRUE(receiver.waitConnected());
     GloveState& glove = rig->glove();
     gloveStartUp(bridge, glove, rig.ui);
     ASSERT_EQ(glove.glovePresent, 1);

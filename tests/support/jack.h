@@ -120,6 +120,16 @@ public:
     }
 
     std::string inputName(int i = 0) const { return jack_port_name(in_[static_cast<std::size_t>(i)]->port); }
+    // Waits until something is connected to receiver port i: events sent before the server has
+    // made the connection are lost for good.
+    bool waitConnected(int i = 0) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (jack_port_connected(in_[static_cast<std::size_t>(i)]->port) == 0) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
     std::string outputName(int i = 0) const {
         return jack_port_name(out_[static_cast<std::size_t>(i)]->port);
     }
