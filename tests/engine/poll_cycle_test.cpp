@@ -2,6 +2,8 @@
 
 #include "engine/performance_timer.h"
 #include "midi/midi_send.h"
+#include "support/fake_midi_out.h"
+#include "support/scripted_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -199,35 +201,15 @@ TEST_F(PollCycleTest, WithoutACounterTheCaptionIsNeverSet) {
 }
 
 // The send fails, the error window opens, and the window's own message loop delivers the
-// next timer tick before the user closes it.
-struct FailingOutput final : MidiOutApi {
-    std::uint32_t midiOutGetNumDevs() override { return 0; }
-    MmResult midiOutGetDevCaps(std::uint32_t, std::string&) override { return MMSYSERR_BADDEVICEID; }
-    MmResult midiOutOpen(MidiOutHandle*, std::uint32_t) override { return MMSYSERR_BADDEVICEID; }
-    MmResult midiOutClose(MidiOutHandle) override { return MMSYSERR_INVALHANDLE; }
-    MmResult midiOutShortMsg(MidiOutHandle, std::uint32_t) override { return MMSYSERR_INVALHANDLE; }
-};
-
-struct TickingErrorWindow final : UiPort {
-    bool askYesNo(const std::string&) override { return false; }
-    void showMessage(const std::string&) override {}
-    MidiErrorChoice showMidiError(const std::string& text) override {
-        shown.push_back(text);
-        for (int i = 0; i < 3; ++i)
-            nestedTicks.push_back(cycle->tick());
-        return MidiErrorChoice::Okay;
-    }
-    void endProgram() override {}
-
-    PollCycle* cycle = nullptr;
-    std::vector<std::string> shown;
-    std::vector<bool> nestedTicks;
-};
-
+// next timer ticks before the user closes it.
 TEST_F(PollCycleTest, TicksArrivingWhileOneIsSuspendedAreSkipped) {
-    FailingOutput output;
-    TickingErrorWindow window;
-    window.cycle = &cycle;
+    test::FakeMidiOut output; // nothing open: every send fails
+    test::ScriptedUi window;
+    std::vector<bool> nestedTicks;
+    window.whileOpen = [&] {
+        for (int i = 0; i < 3; ++i)
+            nestedTicks.push_back(cycle.tick());
+    };
     MidiSender sender(output, window);
     int sends = 0;
     steps.onActions = [&] {
@@ -237,8 +219,8 @@ TEST_F(PollCycleTest, TicksArrivingWhileOneIsSuspendedAreSkipped) {
     };
 
     EXPECT_TRUE(cycle.tick());
-    EXPECT_EQ(window.shown.size(), 1u);
-    EXPECT_EQ(window.nestedTicks, (std::vector<bool>{false, false, false}));
+    EXPECT_EQ(window.midiErrors.size(), 1u);
+    EXPECT_EQ(nestedTicks, (std::vector<bool>{false, false, false}));
     EXPECT_EQ(sends, 1) << "the engine was entered once";
     EXPECT_EQ(steps.log, "JAS");
 
