@@ -26,9 +26,17 @@ int OutputPort::positionOf(const std::string& name) const {
 }
 
 void OutputPort::show() {
+    fillList();
+    showWanted();
+}
+
+void OutputPort::fillList() {
     view_.clear();
     for (const std::string& name : names_)
         view_.addItem(name);
+}
+
+void OutputPort::showWanted() {
     if (wantedName_.empty()) return;
     // A wanted device that is away stays in sight, after the real ones, as the choice.
     if (!wantedPresent_) view_.addItem(wantedName_);
@@ -38,15 +46,13 @@ void OutputPort::show() {
 int OutputPort::listDevices(std::optional<std::int16_t> stored,
                             const std::optional<std::string>& storedName) {
     names_ = readNames();
-    view_.clear();
-    for (const std::string& name : names_)
-        view_.addItem(name);
+    fillList();
     if (storedName && !storedName->empty()) {
         const int p = positionOf(*storedName);
         if (p >= 0) return select(p), 0;
         wantedName_ = *storedName;
         wantedPresent_ = false;
-        show();
+        showWanted();
         return 0;
     }
     if (!stored) return kOverflowError;

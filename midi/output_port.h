@@ -58,7 +58,9 @@ public:
 
 private:
     std::vector<std::string> readNames();
-    void show();
+    void show();       // the list and the wanted entry
+    void fillList();   // the devices of the last listing
+    void showWanted(); // the wanted entry: kept after the devices while away, and shown as chosen
     int positionOf(const std::string& name) const;
 
     MidiSender& sender_;
