@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -27,11 +30,46 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The socket a service manager offers for the program's readiness (NOTIFY_SOCKET).
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path) : path_(path) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path_.size() >= sizeof address.sun_path) return;
+        std::memcpy(address.sun_path, path_.c_str(), path_.size());
+        bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(fd_); }
+    NotifySocket(const NotifySocket&) = delete;
+    NotifySocket& operator=(const NotifySocket&) = delete;
+
+    bool bound() const { return bound_; }
+    const std::string& path() const { return path_; }
+    // Whether "READY=1" has come (reads what is waiting, never blocks).
+    bool ready() {
+        char message[256];
+        for (ssize_t n; (n = ::recv(fd_, message, sizeof message, 0)) > 0;) {
+            const std::string_view text(message, static_cast<std::size_t>(n));
+            if (text.find("READY=1") != std::string_view::npos) ready_ = true;
+        }
+        return ready_;
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool bound_ = false;
+    bool ready_ = false;
+};
+
 // The program binary run from a folder of its own, which therefore holds its files; its output
-// goes to a log file there.
+// goes to a log file there. It is offered a socket to report its readiness on.
 class ProgramProcess {
 public:
-    ProgramProcess(const test::TempFolder& folder, const std::string& server) : log_(folder / "vantaro.log") {
+    ProgramProcess(const test::TempFolder& folder, const std::string& server)
+        : log_(folder / "vantaro.log"), notify_(folder / "notify") {
         const std::filesystem::path built = std::filesystem::path(std::getenv("VANTARO_BIN")) / "vantaro";
         const std::filesystem::path binary = folder / "vantaro";
         std::error_code ec;
@@ -44,13 +82,14 @@ public:
             const std::string_view entry = *e;
             const auto replaced = [&](std::string_view name) { return entry.rfind(name, 0) == 0; };
             if (!replaced("HOME=") && !replaced("XDG_") && !replaced("JACK_DEFAULT_SERVER=") &&
-                !replaced("QT_QPA_PLATFORM="))
+                !replaced("QT_QPA_PLATFORM=") && !replaced("NOTIFY_SOCKET="))
                 env.emplace_back(entry);
         }
         env.push_back("HOME=" + (folder / "home").string());
         env.push_back("JACK_DEFAULT_SERVER=" + server);
         env.push_back("JACK_NO_AUDIO_RESERVATION=1");
         env.push_back("QT_QPA_PLATFORM=offscreen");
+        env.push_back("NOTIFY_SOCKET=" + notify_.path());
         std::vector<char*> envp;
         for (std::string& e : env)
             envp.push_back(e.data());
@@ -76,23 +115,20 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    // Waits until the program's JACK client has its output port on the server (start-up opened the
-    // stored output device), and a moment more for start-up to finish.
-    bool connected(const std::string& server) {
+    // Waits until the program reports that start-up is done, and checks that start-up opened the
+    // stored output device: the program's JACK client has its output port on the server.
+    bool started(const std::string& server) {
+        if (!notify_.bound()) return false;
+        test::waitUntil([&] { return !running() || notify_.ready(); }, 60000,
+                        [] { std::this_thread::sleep_for(10ms); });
+        if (!running() || !notify_.ready()) return false;
         test::JackPeer watch("vt-end-watch", 0, 0, server);
-        const bool seen = test::waitUntil(
-            [&] {
-                if (!running()) return true;
-                const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
-                if (!ports) return false;
-                jack_free(ports);
-                return true;
-            },
-            60000, [] { std::this_thread::sleep_for(50ms); });
-        watch.close();
-        std::this_thread::sleep_for(500ms);
-        return seen && running();
+        const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
+        if (!ports) return false;
+        jack_free(ports);
+        return true;
     }
+    bool reportedReady() { return notify_.ready(); }
 
     // Waits until the program has its own handler for sig, which it sets up right after the
     // application object, before the splash window.
@@ -130,6 +166,7 @@ private:
     }
 
     std::filesystem::path log_;
+    NotifySocket notify_;
     pid_t pid_ = 0;
     std::optional<int> status_;
 };
@@ -162,6 +199,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
                                                                      << program.log();
         EXPECT_EQ(program.log().find("did not finish"), std::string::npos) << program.log();
+        EXPECT_FALSE(program.reportedReady());
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), storedSettings);
     }
     {
@@ -170,7 +208,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         test::TempFolder folder;
         test::putBytes(folder / "jmconfig.ini", storedSettings);
         ProgramProcess program(folder, server.name());
-        ASSERT_TRUE(program.connected(server.name())) << program.log();
+        ASSERT_TRUE(program.started(server.name())) << program.log();
         const std::string settings = test::fileBytes(folder / "jmconfig.ini");
         ASSERT_NE(settings.find("DeviceNumber= 0"), std::string::npos) << settings;
 
@@ -188,7 +226,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         test::TempFolder folder;
         test::putBytes(folder / "jmconfig.ini", storedSettings);
         ProgramProcess program(folder, server.name());
-        ASSERT_TRUE(program.connected(server.name())) << program.log();
+        ASSERT_TRUE(program.started(server.name())) << program.log();
         const std::string settings = test::fileBytes(folder / "jmconfig.ini");
 
         server.freeze();
