@@ -133,6 +133,14 @@ TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
     ASSERT_TRUE(server.ready());
     peer = std::make_unique<test::JackPeer>("vt-rs-peer", 1, 1, server.name());
     ASSERT_TRUE(p.settle([&] { return p.connected(); }, 15000));
+    // One line each way in the message log, however often the server was looked for meanwhile.
+    const std::string log = p.rig->messageLog().text();
+    const auto once = [&](const std::string& line) {
+        const auto at = log.find(line + "\r\n");
+        return at != std::string::npos && log.find(line, at + 1) == std::string::npos;
+    };
+    EXPECT_TRUE(once("The JACK server has stopped.") && once("The JACK server is running.")) << log;
+    EXPECT_LT(log.find("stopped"), log.find("running")) << log;
     EXPECT_EQ(p.rig->midiSender().sendShortMessage(0x403C90), 0);
     EXPECT_TRUE(p.settle([&] {
         peer->send(0, {0x90, 61, 1});
