@@ -145,6 +145,7 @@ void ProgramCore::refreshJoysticks() {
 void ProgramCore::checkDevices() {
     refreshJoysticks();
     const DeviceChange change = midiSender_.api().devicesChanged();
+    if (change.note) messageLog_.appendLine(change.note);
     if (change.lost) {
         outputPort_.lose();
         routing_.suspend();

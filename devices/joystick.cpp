@@ -2,8 +2,10 @@
 
 #include "engine/numbers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace vantaro {
 
@@ -54,10 +56,18 @@ void Joystick::show() {
         view_.addJoystickEntry(listing_.names[i]);
 }
 
-int Joystick::positionOf(const std::string& name) const {
-    for (int i = 0; i < listing_.count; ++i)
-        if (listing_.names[static_cast<std::size_t>(i)] == name) return i;
-    return -1;
+int Joystick::positionOf(const std::string& name, int preferred, const Listing* before) const {
+    int first = -1;
+    for (int i = 0; i < listing_.count; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (listing_.names[at] != name) continue;
+        if (before &&
+            std::count(before->ids.begin(), before->ids.begin() + before->count, listing_.ids[at]) > 0)
+            continue;
+        if (i == preferred) return i;
+        if (first < 0) first = i;
+    }
+    return first;
 }
 
 int Joystick::listJoysticks(std::optional<std::int16_t> stored,
@@ -71,7 +81,8 @@ int Joystick::listJoysticks(std::optional<std::int16_t> stored,
     }
     if (storedName && !storedName->empty()) {
         wantedName_ = *storedName;
-        const int p = positionOf(wantedName_);
+        wantedPosition_ = stored.value_or(-1);
+        const int p = positionOf(wantedName_, wantedPosition_);
         if (p >= 0) {
             view_.showSelectedEntry(p);
             selectJoystick(p);
@@ -93,16 +104,17 @@ Joystick::Presence Joystick::refresh() {
     Presence r;
     r.listChanged = true;
     const bool wasChosen = chosenPosition_ >= 0;
-    listing_ = std::move(now);
+    const Listing before = std::exchange(listing_, std::move(now));
     show();
     invalidateRawLabels();
     // The chosen stick keeps its id while it is there; one that comes back is found by its name.
+    // A stick of that name that was there all along is another one, which the user did not pick.
     int p = -1;
     for (int i = 0; wasChosen && i < listing_.count; ++i)
         if (listing_.ids[static_cast<std::size_t>(i)] == joystickId_ &&
             listing_.names[static_cast<std::size_t>(i)] == wantedName_)
             p = i;
-    if (p < 0 && !wantedName_.empty()) p = positionOf(wantedName_);
+    if (p < 0 && !wantedName_.empty()) p = positionOf(wantedName_, wantedPosition_, &before);
     chosenPosition_ = -1;
     if (p >= 0) {
         view_.showSelectedEntry(p);
@@ -116,7 +128,7 @@ Joystick::Presence Joystick::refresh() {
 bool Joystick::selectJoystick(int position) {
     if (position < 0 || position >= listing_.count) return false;
     joystickId_ = listing_.ids[static_cast<std::size_t>(position)];
-    chosenPosition_ = position;
+    chosenPosition_ = wantedPosition_ = position;
     wantedName_ = listing_.names[static_cast<std::size_t>(position)];
     return true;
 }

@@ -91,7 +91,9 @@ private:
     };
     Listing scan();
     void show();
-    int positionOf(const std::string& name) const;
+    // The entry of that name: among several, the one at `preferred` when it is one of them, else
+    // the first. With `before`, only sticks that were not listed in it count.
+    int positionOf(const std::string& name, int preferred, const Listing* before = nullptr) const;
     void showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value);
 
     JoystickApi& api_;
@@ -100,6 +102,7 @@ private:
     std::string wantedName_;
     std::int32_t joystickId_ = 0;
     int chosenPosition_ = -1;
+    int wantedPosition_ = -1; // where the wanted stick was last, or the stored position
     JoyInfo basicReading_{};
     // What each raw label shows; a value above 32 bits means "not written yet".
     std::array<std::uint64_t, 4> shownLabel1_{};

@@ -15,7 +15,14 @@ constexpr std::size_t kRecord = 4;
 constexpr std::size_t kRingBytes = 1 << 16; // 16384 messages
 // How long a send waits for the process thread to make room before it reports the port busy.
 constexpr auto kFullWait = std::chrono::milliseconds(50);
+
+void dropJackMessage(const char*) {}
 } // namespace
+
+void quietJackLibrary() {
+    jack_set_error_function(&dropJackMessage);
+    jack_set_info_function(&dropJackMessage);
+}
 
 std::unique_ptr<JackMidiOut> JackMidiOut::open(const std::string& clientName, const std::string& portName) {
     std::unique_ptr<JackMidiOut> out(new JackMidiOut);

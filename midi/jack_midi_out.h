@@ -15,6 +15,12 @@
 
 namespace vantaro {
 
+// The JACK library writes its own messages to stderr, a few lines a second while no server runs
+// and we look for one: started from a desktop menu, that fills the session log all day. They go
+// to callbacks of ours instead, which drop them (they run on JACK's threads too); what matters to
+// a musician, a server that comes or goes, is told in the message log. Before the first JACK call.
+void quietJackLibrary();
+
 class JackMidiOut {
 public:
     // Null when the JACK server cannot be reached or the port cannot be made.

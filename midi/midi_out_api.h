@@ -27,9 +27,10 @@ inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
 
 // What changed in the MIDI system since the last look.
 struct DeviceChange {
-    bool changed = false;   // ports may have come or gone: read the lists again
-    bool restarted = false; // the MIDI system went away and came back: every port is new
-    bool lost = false;      // the MIDI system went away: close every port before anything else
+    bool changed = false;       // ports may have come or gone: read the lists again
+    bool restarted = false;     // the MIDI system went away and came back: every port is new
+    bool lost = false;          // the MIDI system went away: close every port before anything else
+    const char* note = nullptr; // a line for the message log: the MIDI system came or went
 };
 
 class MidiOutApi {

@@ -1,6 +1,7 @@
 #include "midi/output_port.h"
 
 #include "engine/numbers.h"
+#include "midi/port_name.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,9 +21,8 @@ std::vector<std::string> OutputPort::readNames() {
     return names;
 }
 
-int OutputPort::positionOf(const std::string& name) const {
-    const auto it = std::find(names_.begin(), names_.end(), name);
-    return it == names_.end() ? -1 : static_cast<int>(it - names_.begin());
+int OutputPort::wantedPosition() const {
+    return findPort(names_, wantedEntry_.empty() ? wantedName_ : wantedEntry_, wantedPosition_);
 }
 
 void OutputPort::show() {
@@ -40,7 +40,7 @@ void OutputPort::showWanted() {
     if (wantedName_.empty()) return;
     // A wanted device that is away stays in sight, after the real ones, as the choice.
     if (!wantedPresent_) view_.addItem(wantedName_);
-    view_.setCurrentIndex(wantedPresent_ ? positionOf(wantedName_) : static_cast<int>(names_.size()));
+    view_.setCurrentIndex(wantedPresent_ ? wantedPosition() : static_cast<int>(names_.size()));
 }
 
 int OutputPort::listDevices(std::optional<std::int16_t> stored,
@@ -48,9 +48,11 @@ int OutputPort::listDevices(std::optional<std::int16_t> stored,
     names_ = readNames();
     fillList();
     if (storedName && !storedName->empty()) {
-        const int p = positionOf(*storedName);
+        const int p = findPort(names_, *storedName, stored.value_or(-1));
         if (p >= 0) return select(p), 0;
-        wantedName_ = *storedName;
+        wantedName_ = portBaseName(*storedName);
+        wantedEntry_.clear();
+        wantedPosition_ = stored.value_or(-1);
         wantedPresent_ = false;
         showWanted();
         return 0;
@@ -81,7 +83,9 @@ bool OutputPort::select(int position) {
         }
         p = next;
     }
-    wantedName_ = names_[static_cast<std::size_t>(p)];
+    wantedEntry_ = names_[static_cast<std::size_t>(p)];
+    wantedName_ = portBaseName(wantedEntry_);
+    wantedPosition_ = p;
     wantedPresent_ = true;
     // The entry of a device that was away is gone now that another one is chosen.
     if (view_.count() != devices) show();
@@ -93,12 +97,19 @@ bool OutputPort::refresh(bool restarted) {
     std::vector<std::string> names = readNames();
     if (names == names_ && !restarted) return false;
     const bool wasPresent = wantedPresent_;
+    const std::string openEntry = wantedEntry_;
     names_ = std::move(names);
-    const int p = wantedName_.empty() ? -1 : positionOf(wantedName_);
+    const int p = wantedName_.empty() ? -1 : wantedPosition();
     wantedPresent_ = p >= 0;
+    if (wantedPresent_) {
+        wantedEntry_ = names_[static_cast<std::size_t>(p)];
+        wantedPosition_ = p;
+    }
     chosenDevice_ = p;
     show();
-    if (p < 0 || (wasPresent && !restarted && sender_.isOpen())) return false;
+    // The port it writes to is still there. (One that left and came back since the last look has
+    // other sequencer numbers: it is a new port.)
+    if (p < 0 || (wasPresent && !restarted && sender_.isOpen() && wantedEntry_ == openEntry)) return false;
     // Back after being away, or every port is new: open it again, and only it.
     lastResult_ = sender_.open(static_cast<std::uint32_t>(p));
     return lastResult_ == MMSYSERR_NOERROR;

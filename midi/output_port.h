@@ -51,7 +51,8 @@ public:
     void close();
 
     std::int32_t chosenDevice() const { return chosenDevice_; }
-    // The name of the device the user wants, present or not; empty when none was chosen.
+    // The name of the device the user wants, present or not, without the ALSA sequencer's client
+    // and port numbers; empty when none was chosen.
     const std::string& chosenName() const { return wantedName_; }
     bool chosenPresent() const { return wantedPresent_; }
     MmResult lastResult() const { return lastResult_; }
@@ -61,13 +62,17 @@ private:
     void show();       // the list and the wanted entry
     void fillList();   // the devices of the last listing
     void showWanted(); // the wanted entry: kept after the devices while away, and shown as chosen
-    int positionOf(const std::string& name) const;
+    int wantedPosition() const;
 
     MidiSender& sender_;
     OutputListView& view_;
     UiPort& ui_;
     std::vector<std::string> names_; // the devices of the last listing, in id order
     std::string wantedName_;
+    // The entry the wanted device last had, numbers and all, and its position: that very port is
+    // found again first; among ports of its name the position decides.
+    std::string wantedEntry_;
+    int wantedPosition_ = -1;
     bool wantedPresent_ = false;
     std::int32_t chosenDevice_ = -1;
     MmResult lastResult_ = 0;

@@ -1,6 +1,7 @@
 #include "midi/routing.h"
 
-#include <algorithm>
+#include "midi/port_name.h"
+
 #include <charconv>
 
 namespace vantaro {
@@ -44,14 +45,14 @@ RoutePickerList Routing::loadPicker() {
 
 void Routing::confirmPicker(const std::vector<bool>& selected) {
     const int count = static_cast<int>(selected.size()) < kSlots ? static_cast<int>(selected.size()) : kSlots;
-    routedNames_.clear();
+    routed_.clear();
     for (int i = 0; i < count; ++i) {
         const auto at = static_cast<std::size_t>(i);
         const bool on = selected[at];
         routeSelected_[at] = on ? -1 : 0;
         if (on) {
             openRoutePort(i);
-            if (at < pickerNames_.size()) routedNames_.push_back(slots_[at].portName = pickerNames_[at]);
+            if (at < pickerNames_.size()) routed_.push_back({slots_[at].portName = pickerNames_[at], i});
         } else {
             closeSlot(slots_[at]);
         }
@@ -64,14 +65,20 @@ void Routing::closeSlot(Slot& slot) {
 }
 
 void Routing::refresh(bool restarted) {
-    if (routedNames_.empty()) return;
+    if (routed_.empty()) return;
     const std::vector<std::string> names = inputNames();
+    std::array<bool, kSlots> wantedAt{};
+    for (RoutedPort& r : routed_) {
+        const int p = findPort(names, r.name, r.position);
+        if (p < 0) continue;
+        wantedAt[static_cast<std::size_t>(p)] = true;
+        r = {names[static_cast<std::size_t>(p)], p};
+    }
     for (int i = 0; i < kSlots; ++i) {
         const auto at = static_cast<std::size_t>(i);
         Slot& slot = slots_[at];
         const std::string* name = at < names.size() ? &names[at] : nullptr;
-        const bool wanted =
-            name && std::find(routedNames_.begin(), routedNames_.end(), *name) != routedNames_.end();
+        const bool wanted = wantedAt[at];
         const bool openOnIt = slot.reader && slot.reader->state() >= 1 && name && slot.portName == *name;
         routeSelected_[at] = wanted ? -1 : 0;
         if (wanted && (restarted || !openOnIt)) {

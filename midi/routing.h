@@ -76,7 +76,12 @@ private:
     std::array<Slot, kSlots> slots_;
     std::array<std::int16_t, kSlots> routeSelected_{};
     std::vector<std::string> pickerNames_; // the names the picker showed
-    std::vector<std::string> routedNames_; // the ports the user routed
+    // The ports the user routed: the entry each had when last seen, and its position.
+    struct RoutedPort {
+        std::string name;
+        int position;
+    };
+    std::vector<RoutedPort> routed_;
 };
 
 } // namespace vantaro

@@ -254,7 +254,9 @@ private:
 
 } // namespace
 
-RtMidiInput::RtMidiInput(MainThreadPoster& poster, MidiSystem system) : poster_(poster), system_(system) {}
+RtMidiInput::RtMidiInput(MainThreadPoster& poster, MidiSystem system) : poster_(poster), system_(system) {
+    quietJackLibrary();
+}
 
 std::uint32_t RtMidiInput::midiInGetNumDevs() {
     ports_.clear();
@@ -263,6 +265,8 @@ std::uint32_t RtMidiInput::midiInGetNumDevs() {
     } else if (system_ == MidiSystem::Alsa) {
         try {
             RtMidiIn lister(RtMidi::LINUX_ALSA, "Vantaro in");
+            // A port that leaves while it is listed is left out, without RtMidi's warning on stderr.
+            lister.setErrorCallback([](RtMidiError::Type, const std::string&, void*) {});
             const unsigned n = lister.getPortCount();
             for (unsigned i = 0; i < n; ++i)
                 ports_.push_back(lister.getPortName(i));

@@ -68,6 +68,7 @@ struct RtMidiOutput::Device {
 };
 
 MidiSystem chooseMidiSystem() {
+    quietJackLibrary();
     if (alsaSequencerPresent()) {
         try {
             RtMidiOut probe(RtMidi::LINUX_ALSA, "Vantaro");
@@ -80,9 +81,12 @@ MidiSystem chooseMidiSystem() {
 }
 
 RtMidiOutput::RtMidiOutput(MidiSystem system) : system_(system) {
+    quietJackLibrary();
     if (system_ != MidiSystem::Alsa) return;
     try {
         alsaLister_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Vantaro");
+        // A port that leaves while it is listed is left out, without RtMidi's warning on stderr.
+        alsaLister_->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {});
         reachable_ = true;
     } catch (const RtMidiError&) {
         system_ = MidiSystem::None; // the sequencer went away since it was chosen
@@ -122,6 +126,15 @@ DeviceChange RtMidiOutput::devicesChanged() {
         return {true, false, false};
     }
     if (system_ != MidiSystem::Jack) return {};
+    DeviceChange change = jackChanges();
+    // One line each time the server comes or goes, not one for every look.
+    const bool up = watch_ != nullptr;
+    if (up != serverUp_) change.note = up ? "The JACK server is running." : "The JACK server has stopped.";
+    serverUp_ = up;
+    return change;
+}
+
+DeviceChange RtMidiOutput::jackChanges() {
     // The server went away: its ports went with it, and every client of ours must be closed
     // before the next one is opened.
     releaseDeadClients();
@@ -152,6 +165,7 @@ std::uint32_t RtMidiOutput::midiOutGetNumDevs() {
         if (!watch_) watch_ = JackWatch::open();
     }
     ports_ = currentPorts();
+    if (!listed_) serverUp_ = watch_ != nullptr;
     listed_ = true;
     // Without a reachable MIDI system there is nothing to offer, not even our own port.
     return static_cast<std::uint32_t>(ports_.size()) + (reachable_ ? 1 : 0);

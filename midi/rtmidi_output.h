@@ -54,6 +54,7 @@ public:
 private:
     struct Device;
     std::vector<std::string> currentPorts();
+    DeviceChange jackChanges();
     // Before a JACK client is opened: every client of a server that went away is closed.
     void releaseDeadClients();
 
@@ -62,6 +63,7 @@ private:
     std::vector<std::string> ports_; // the list of the last count, without the virtual entry
     bool listed_ = false;
     bool reachable_ = false; // the MIDI system answered the last count
+    bool serverUp_ = false;  // JACK: a server was there at the last look the log was told of
     std::map<MidiOutHandle, std::unique_ptr<Device>> open_;
     std::unique_ptr<JackWatch> watch_;
     bool serverLost_ = false;  // the watched server went away

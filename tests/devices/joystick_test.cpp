@@ -383,3 +383,23 @@ TEST_F(JoystickTest, UnpluggingMidRunReleasesButtonsAndHatAndKeepsTheAxes) {
 }
 
 } // namespace
+
+TEST_F(JoystickTest, TwoSticksOfOneNameAreToldApartByPosition) {
+    plug("Twin");
+    plug("Twin");
+    store("DeviceName", "Twin");
+    store("DeviceNumber", "1");
+    (makeJoystick(), list());
+    EXPECT_EQ(core->joystick().chosenPosition(), 1) << "the stored position decides";
+    const std::int32_t chosenId = core->joystick().joystickId();
+
+    // The chosen one is pulled out: the other one of that name is not taken in its place.
+    sticks[1]->unplug();
+    core->checkDevices();
+    EXPECT_EQ(core->joystick().chosenPosition(), -1);
+    EXPECT_EQ(core->joystick().chosenName(), "Twin");
+    plug("Twin");
+    core->checkDevices();
+    EXPECT_EQ(core->joystick().chosenPosition(), 1) << "the one that came back";
+    EXPECT_EQ(core->joystick().joystickId(), chosenId);
+}

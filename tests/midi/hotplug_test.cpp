@@ -1,12 +1,9 @@
 // MIDI devices that come and go under a running program core, through a real JACK server: a
 // synth started late, closed and started again; a routed keyboard unplugged and plugged back;
 // the server itself stopped and started again.
-#include "midi/main_thread_poster.h"
-#include "midi/rtmidi_input.h"
-#include "midi/rtmidi_output.h"
 #include "storage/settings.h"
-#include "support/core_rig.h"
 #include "support/jack.h"
+#include "support/midi_program.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"
 
@@ -21,35 +18,7 @@
 namespace vantaro {
 namespace {
 
-// The program's MIDI side over the machine's MIDI system, without a window.
-struct MidiProgram {
-    explicit MidiProgram(const std::filesystem::path& folder = {})
-        : inputs(poster, output.system()), rig(folder, &output, nullptr, nullptr, &inputs) {
-        rig.ui.choice = MidiErrorChoice::StopWarnings;
-    }
-    // Looks for device changes (as the window's timer does) until done() holds.
-    bool settle(const std::function<bool()>& done, int timeoutMs = 10000) {
-        return test::waitUntil(done, timeoutMs, [this] {
-            rig->checkDevices();
-            poster.runPending();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        });
-    }
-    void route(const std::string& port) {
-        const RoutePickerList picker = rig->routing().loadPicker();
-        std::vector<bool> selected(picker.names.size());
-        const auto it = std::find(picker.names.begin(), picker.names.end(), port);
-        ASSERT_NE(it, picker.names.end()) << port << " among " << ::testing::PrintToString(picker.names);
-        selected[static_cast<std::size_t>(it - picker.names.begin())] = true;
-        rig->routing().confirmPicker(selected);
-    }
-    bool connected() { return rig->midiSender().isOpen() && rig->outputPort().chosenPresent(); }
-
-    QueuedPoster poster;
-    RtMidiOutput output;
-    RtMidiInput inputs;
-    test::CoreRig rig;
-};
+using test::MidiProgram;
 
 TEST(Hotplug, ASynthAndAKeyboardThatComeAndGoAreConnectedEachTime) {
     ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
@@ -108,14 +77,7 @@ TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
 
     MidiProgram p;
     p.rig->listOutputs();
-    const int synth = [&] {
-        for (int i = 0; i < p.rig.views.outputs.count(); ++i) {
-            std::string name;
-            p.output.midiOutGetDevCaps(static_cast<std::uint32_t>(i), name);
-            if (name == "vt-rs-peer:in0") return i;
-        }
-        return -1;
-    }();
+    const int synth = p.outputPosition("vt-rs-peer:in0");
     ASSERT_GE(synth, 0);
     p.rig->selectOutput(synth);
     p.route("vt-rs-peer:out0");
@@ -133,6 +95,14 @@ TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
     ASSERT_TRUE(server.ready());
     peer = std::make_unique<test::JackPeer>("vt-rs-peer", 1, 1, server.name());
     ASSERT_TRUE(p.settle([&] { return p.connected(); }, 15000));
+    // One line each way in the message log, however often the server was looked for meanwhile.
+    const std::string log = p.rig->messageLog().text();
+    const auto once = [&](const std::string& line) {
+        const auto at = log.find(line + "\r\n");
+        return at != std::string::npos && log.find(line, at + 1) == std::string::npos;
+    };
+    EXPECT_TRUE(once("The JACK server has stopped.") && once("The JACK server is running.")) << log;
+    EXPECT_LT(log.find("stopped"), log.find("running")) << log;
     EXPECT_EQ(p.rig->midiSender().sendShortMessage(0x403C90), 0);
     EXPECT_TRUE(p.settle([&] {
         peer->send(0, {0x90, 61, 1});
