@@ -38,7 +38,7 @@ RoutePickerList Routing::loadPicker() {
     RoutePickerList list;
     list.names = pickerNames_ = inputNames();
     for (std::size_t id = 0; id < list.names.size(); ++id)
-        list.selected.push_back(routeSelected_[id] != 0);
+        list.selected.push_back(routeSelected_[id]);
     return list;
 }
 
@@ -48,7 +48,7 @@ void Routing::confirmPicker(const std::vector<bool>& selected) {
     for (int i = 0; i < count; ++i) {
         const auto at = static_cast<std::size_t>(i);
         const bool on = selected[at];
-        routeSelected_[at] = on ? -1 : 0;
+        routeSelected_[at] = on;
         if (on) {
             openRoutePort(i);
             if (at < pickerNames_.size()) routedNames_.push_back(slots_[at].portName = pickerNames_[at]);
@@ -73,7 +73,7 @@ void Routing::refresh(bool restarted) {
         const bool wanted =
             name && std::find(routedNames_.begin(), routedNames_.end(), *name) != routedNames_.end();
         const bool openOnIt = slot.reader && slot.reader->state() >= 1 && name && slot.portName == *name;
-        routeSelected_[at] = wanted ? -1 : 0;
+        routeSelected_[at] = wanted;
         if (wanted && (restarted || !openOnIt)) {
             openRoutePort(i);
             slot.portName = *name;
@@ -89,7 +89,9 @@ void Routing::openRoutePort(int n) {
     if (!slot.reader) {
         slot.reader = io_.inputs.createReader();
         slot.reader->onArrival = [this, n] { messageArrived(n); };
-        slot.reader->onError = [this](std::int32_t, const std::string& text) { io_.ui.showMessage(text); };
+        slot.reader->onError = [this](std::int32_t, const std::string& text) {
+            if (io_.readerFailed) io_.readerFailed(text);
+        };
     }
     MidiInReader& r = *slot.reader;
     if (r.state() >= 1) r.command(MidiInReader::Close);
@@ -141,7 +143,7 @@ void Routing::suspend() {
         closeSlot(slot);
         slot.reader.reset();
     }
-    routeSelected_.fill(0);
+    routeSelected_.fill(false);
 }
 
 void Routing::closeAll() {

@@ -1,5 +1,5 @@
 // The editor's rules without a window: what counts as a held input, Add, Save, Delete, read-back.
-#include "ui/editor.h"
+#include "core/editor.h"
 
 #include <gtest/gtest.h>
 
