@@ -1,6 +1,7 @@
 // Vantaro: turns a game controller into a MIDI controller.
 #include "app/no_window.h"
 #include "app/program_end.h"
+#include "app/service_manager.h"
 #include "storage/folder_lock.h"
 #include "ui/data_folder.h"
 #include "ui/desktop_program.h"
@@ -131,5 +132,6 @@ int main(int argc, char* argv[]) {
     program.start();
     // Shut down during start-up: the main loop would never learn of it.
     if (program.window().hasShutDown()) return 0;
+    vantaro::notifyServiceManagerReady();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "app/no_window.h"
 
 #include "app/program_end.h"
+#include "app/service_manager.h"
 #include "core/program_core.h"
 #include "storage/folder_lock.h"
 #include "ui/data_folder.h"
@@ -115,6 +116,7 @@ int runWithoutWindow(int argc, char* argv[]) {
     deviceCheck.start();
     std::fprintf(stderr, "vantaro: playing without a window; SIGTERM, SIGINT or SIGHUP ends it.\n");
     std::fflush(stderr);
+    notifyServiceManagerReady();
     return QCoreApplication::exec();
 }
 

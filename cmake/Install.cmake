@@ -19,8 +19,23 @@ install(TARGETS vantaro-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(_pages ${PROJECT_SOURCE_DIR}/docs/help.html ${PROJECT_SOURCE_DIR}/docs/support.html
            ${PROJECT_SOURCE_DIR}/docs/glove.html ${PROJECT_SOURCE_DIR}/docs/vantaro.css)
 
-configure_file(${PROJECT_SOURCE_DIR}/docs/man/vantaro-replay.1.in ${PROJECT_BINARY_DIR}/man/vantaro-replay.1 @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/man/vantaro-replay.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Man pages go out compressed, as Debian's policy asks (gzip -n: no name or time stamp inside, so
+# the same page gives the same bytes).
+find_program(VANTARO_GZIP gzip REQUIRED)
+function(vantaro_man_page page)
+    configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page}.in ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+    set(_gz ${PROJECT_BINARY_DIR}/man/${page}.gz)
+    add_custom_command(OUTPUT ${_gz}
+        COMMAND ${VANTARO_GZIP} -9 -n -k -f ${PROJECT_BINARY_DIR}/man/${page}
+        DEPENDS ${PROJECT_BINARY_DIR}/man/${page} VERBATIM)
+    string(MAKE_C_IDENTIFIER ${page} _target)
+    add_custom_target(man_${_target} ALL DEPENDS ${_gz})
+    install(FILES ${_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+vantaro_man_page(vantaro-replay.1)
+
+# The licence, where Debian looks for it.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vantaro)
 
 if(TARGET vantaro)
     set_source_files_properties(${PROJECT_SOURCE_DIR}/ui/program_files.cpp TARGET_DIRECTORY vantaro_ui
@@ -32,8 +47,7 @@ if(TARGET vantaro)
     install(TARGETS vantaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${_pages} DESTINATION ${VANTARO_PAGES_DIR})
 
-    configure_file(${PROJECT_SOURCE_DIR}/docs/man/vantaro.1.in ${PROJECT_BINARY_DIR}/man/vantaro.1 @ONLY)
-    install(FILES ${PROJECT_BINARY_DIR}/man/vantaro.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    vantaro_man_page(vantaro.1)
 
     install(FILES ${PROJECT_SOURCE_DIR}/dist/${VANTARO_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -79,6 +93,7 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
 set(VANTARO_PACKAGE_MAINTAINER "Vantaro developers <vantaro@example.org>" CACHE STRING
     "The Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${VANTARO_PACKAGE_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -298,13 +298,8 @@ void ProgramCore::calibrate() {
 }
 
 void ProgramCore::setCentres(const JoyInfoEx& centres) {
-    JoyInfoEx& c = joystickState_.calibrationCentre;
-    c.dwXpos = centres.dwXpos;
-    c.dwYpos = centres.dwYpos;
-    c.dwZpos = centres.dwZpos;
-    c.dwRpos = centres.dwRpos;
-    c.dwUpos = centres.dwUpos;
-    c.dwVpos = centres.dwVpos;
+    // Only the six axis fields are used, as after a calibration.
+    joystickState_.calibrationCentre = centres;
 }
 
 void ProgramCore::setCentreWidth(std::int32_t width, bool store) {

@@ -56,7 +56,8 @@ private:
 
 // Only an invariant counter runs at the same rate in every power state and on every core.
 bool hasInvariantTimeStampCounter() {
-    if (__get_cpuid_max(0x80000000u, nullptr) < 0x80000007u) return false;
+    // GCC's cpuid.h returns unsigned here, clang's int.
+    if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000007u) return false;
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (__get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx) == 0) return false;
     return (edx & (1u << 8)) != 0;

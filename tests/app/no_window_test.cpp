@@ -5,6 +5,7 @@
 #include "support/program_process.h"
 #include "support/records.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +21,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The program without a window on folder, its stick pressed through the FIFO stick.
-test::ProgramProcess withoutWindow(const test::TempFolder& folder, const std::filesystem::path& stick) {
+// The program without a window on folder, its stick pressed through the FIFO stick, its readiness
+// reported on notify.
+test::ProgramProcess withoutWindow(const test::TempFolder& folder, const std::filesystem::path& stick,
+                                   const test::NotifySocket& notify) {
     const char* asan = std::getenv("ASAN_OPTIONS");
     return test::ProgramProcess(
         folder, "vantaro", {"--no-window"},
         {"HOME=" + (folder / "home").string(), "JACK_DEFAULT_SERVER=" + test::jackServerName(),
-         "JACK_NO_AUDIO_RESERVATION=1",
+         "JACK_NO_AUDIO_RESERVATION=1", notify.variable(),
          "LD_PRELOAD=" +
              (std::filesystem::path(std::getenv("VANTARO_BIN")) / "libvantaro_stage_stick.so").string(),
          "VANTARO_STAGE_STICK=" + stick.string(),
@@ -49,8 +52,14 @@ TEST(NoWindow, PlaysTheStoredListOnTheStoredDevicesAndEndsCleanlyOnSigterm) {
     const std::filesystem::path stick = folder / "stick";
     ASSERT_EQ(::mkfifo(stick.c_str(), 0600), 0);
 
-    test::ProgramProcess program = withoutWindow(folder, stick);
-    ASSERT_TRUE(program.logged("playing without a window")) << program.log();
+    test::NotifySocket notify(folder / "notify");
+    ASSERT_TRUE(notify.bound());
+    test::ProgramProcess program = withoutWindow(folder, stick, notify);
+    // Ready once its devices are open and its list is read.
+    ASSERT_TRUE(test::waitUntil([&] { return notify.ready() || !program.running(); }, 60000) &&
+                notify.ready())
+        << program.log();
+    EXPECT_NE(program.log().find("vantaro: playing without a window"), std::string::npos) << program.log();
     ASSERT_TRUE(synth.waitConnected()) << program.log();
     std::ofstream(stick) << "button 0 1\n";
     ASSERT_TRUE(synth.waitFor(1)) << program.log();
@@ -77,7 +86,8 @@ TEST(NoWindow, ADamagedActionListIsLeftAloneAndTheProgramEndsWithStatus1) {
     const std::filesystem::path stick = folder / "stick";
     ASSERT_EQ(::mkfifo(stick.c_str(), 0600), 0);
 
-    test::ProgramProcess program = withoutWindow(folder, stick);
+    test::NotifySocket notify(folder / "notify");
+    test::ProgramProcess program = withoutWindow(folder, stick, notify);
     const std::optional<int> status = program.endWith(0, 30s);
     ASSERT_TRUE(status) << program.log();
     EXPECT_EQ(test::describeStatus(*status), "exit status 1") << program.log();
@@ -89,6 +99,7 @@ TEST(NoWindow, ADamagedActionListIsLeftAloneAndTheProgramEndsWithStatus1) {
     EXPECT_NE(log.find("vantaro: ending: nothing was changed.\n"), std::string::npos) << log;
     EXPECT_EQ(test::fileBytes(folder / "jmconfig.dat"), damaged);
     EXPECT_FALSE(std::filesystem::exists(folder / "jmconfig.dat.damaged"));
+    EXPECT_FALSE(notify.ready()) << "never ready";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "devices/glove.h"
 #include "devices/glove_bridge.h"
 #include "palmlet/sdk/p5sim.h"
+#include "support/records.h"
 
 #include "support/glove_sim.h"
 #include "support/temp_folder.h"

@@ -174,11 +174,13 @@ TEST(SendFailures, NoSecondWindowOverTheFirst) {
 
 TEST(SendFailures, ErrorTextsForEveryKnownCode) {
     EXPECT_EQ(midiErrorText(2), " 2 : Device ID out of range.");
+    EXPECT_EQ(midiErrorText(3), " 3 : Hardware is still busy.");
     EXPECT_EQ(midiErrorText(5), " 5 : Device handle is invalid.");
     EXPECT_EQ(midiErrorText(6), " 6 : No device driver present.");
     EXPECT_EQ(midiErrorText(7), " 7 : Memory allocation error.");
     EXPECT_EQ(midiErrorText(11), " 11 : Invalid parameter passed.");
     EXPECT_EQ(midiErrorText(65), " 65 : Something is still playing.  The midi port was busy.");
+    EXPECT_EQ(midiErrorText(67), " 67 : Hardware is still busy.");
     EXPECT_EQ(midiErrorText(70), " 70 : Operation unsupported with open mode.");
     EXPECT_EQ(midiErrorText(4), " 4 : You suck");
     EXPECT_EQ(midiErrorText(-1), "-1 : You suck");

@@ -61,8 +61,8 @@ case $mode in
 *) fail "unknown mode $mode" ;;
 esac
 bin=$prefix/bin
-for f in bin/vantaro bin/vantaro-replay share/man/man1/vantaro.1 share/man/man1/vantaro-replay.1 \
-    share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html share/vantaro/vantaro.css; do
+for f in bin/vantaro bin/vantaro-replay share/man/man1/vantaro.1.gz share/man/man1/vantaro-replay.1.gz \
+    share/doc/vantaro/copyright share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html share/vantaro/vantaro.css; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # The bridge's library folder follows the build's library folder (lib/ or lib/<triplet>/).
@@ -114,12 +114,12 @@ directives=(centre width hand finger joy nojoy glove describe fail wait tick "${
 out=$(run "$bin/vantaro-replay" --help) || fail "vantaro-replay --help exits with $?"
 for d in $(printf '%s\n' "${directives[@]}" | sort -u); do
     [ "$(grep -c -E "^  $d( |\$)" <<<"$out")" -eq 1 ] || fail "vantaro-replay --help has no line for '$d'"
-    grep -A1 -x '\.TP' "$prefix/share/man/man1/vantaro-replay.1" | grep -q -E "^\.B[IR]? $d( |\$)" ||
+    zcat "$prefix/share/man/man1/vantaro-replay.1.gz" | grep -A1 -x '\.TP' | grep -q -E "^\.B[IR]? $d( |\$)" ||
         fail "vantaro-replay(1) does not document '$d'"
 done
 if command -v groff >/dev/null; then
     for page in vantaro vantaro-replay; do
-        warnings=$(groff -man -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+        warnings=$(zcat "$prefix/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
         [ -z "$warnings" ] || fail "$page.1: $warnings"
     done
 fi
@@ -179,4 +179,7 @@ if command -v appstreamcli >/dev/null; then
         fail "appstreamcli validate"
     }
 fi
+# The licence the package and the metadata state.
+grep -q -x 'License: GPL-3+' "$prefix/share/doc/vantaro/copyright" || fail "the copyright file does not state GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" || fail "the metainfo states no project licence"
 echo "installed program: all checks passed ($prefix)"

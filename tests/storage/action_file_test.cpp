@@ -2,6 +2,7 @@
 #include "storage/record_codec.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
+#include "support/records.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>

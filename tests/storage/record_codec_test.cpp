@@ -1,4 +1,5 @@
 #include "storage/record_codec.h"
+#include "support/records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,15 @@
 #pragma once
 // A program of this build run as a process of its own, from a folder of its own (which therefore
-// holds its data files), with no display, its output going to a log file in that folder.
+// holds its data files), with no display and none of the desktop's folders, its output going to a
+// log file in that folder; and the socket a service manager offers for its readiness.
 #include "support/temp_folder.h"
 #include "support/wait.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +25,41 @@
 extern char** environ;
 
 namespace vantaro::test {
+
+// The socket a service manager offers for the program's readiness (NOTIFY_SOCKET).
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path) : path_(path) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path_.size() >= sizeof address.sun_path) return;
+        std::memcpy(address.sun_path, path_.c_str(), path_.size());
+        bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(fd_); }
+    NotifySocket(const NotifySocket&) = delete;
+    NotifySocket& operator=(const NotifySocket&) = delete;
+
+    bool bound() const { return bound_; }
+    // The variable that offers it to a program.
+    std::string variable() const { return "NOTIFY_SOCKET=" + path_; }
+    // Whether "READY=1" has come (reads what is waiting, never blocks).
+    bool ready() {
+        char message[256];
+        for (ssize_t n; (n = ::recv(fd_, message, sizeof message, 0)) > 0;) {
+            const std::string_view text(message, static_cast<std::size_t>(n));
+            if (text.find("READY=1") != std::string_view::npos) ready_ = true;
+        }
+        return ready_;
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool bound_ = false;
+    bool ready_ = false;
+};
 
 class ProgramProcess {
 public:
@@ -41,7 +79,8 @@ public:
         for (char** e = environ; *e; ++e) {
             const std::string_view entry = *e;
             bool kept = true;
-            for (std::string_view dropped : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="})
+            for (std::string_view dropped :
+                 {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "XDG_", "HOME=", "NOTIFY_SOCKET="})
                 kept = kept && entry.rfind(dropped, 0) != 0;
             for (const std::string& set : env)
                 kept = kept && entry.rfind(set.substr(0, set.find('=') + 1), 0) != 0;
@@ -78,10 +117,16 @@ public:
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
     std::string log() const { return fileBytes(log_); }
-    // Waits until the log holds text; false when the program ended first or time ran out.
-    bool logged(const std::string& text, int timeoutMs = 30000) {
-        return waitUntil([&] { return log().find(text) != std::string::npos || !running(); }, timeoutMs) &&
-               log().find(text) != std::string::npos;
+    // Waits until the program has its own handler for sig.
+    bool handles(int sig) {
+        return waitUntil(
+            [&] {
+                const std::string text = fileBytes("/proc/" + std::to_string(pid_) + "/status");
+                const auto at = text.find("SigCgt:");
+                if (!running() || at == std::string::npos) return false;
+                return (std::stoull(text.substr(at + 7), nullptr, 16) >> (sig - 1) & 1) != 0;
+            },
+            30000);
     }
     // Sends sig (none: 0) and waits up to limit for the program to end: its wait status, or
     // nothing while it still runs.

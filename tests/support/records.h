@@ -1,8 +1,39 @@
 #pragma once
-// Action records as tests write them: a kind, a channel, a number and a range, version 3.
+// Action records as tests write them: a kind, a channel, a number and a range, version 3; and as
+// a failing test shows them, field by field. A test that compares records includes this header.
 #include "engine/action_record.h"
 
+#include <charconv>
 #include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace vantaro {
+
+// Found by GoogleTest through the record's namespace.
+inline void PrintTo(const ActionRecord& a, std::ostream* os) {
+    const auto real = [](double v) {
+        char text[32];
+        return std::string(text, std::to_chars(text, text + sizeof text, v).ptr); // shortest exact form
+    };
+    const auto values = [](const auto& list) {
+        std::string text;
+        for (const auto v : list)
+            text += (text.empty() ? "" : " ") + std::to_string(v);
+        return "[" + text + "]";
+    };
+    *os << "{axisMask=" << a.axisMask << " buttonMask=" << a.buttonMask << " channel=" << a.channel
+        << " dataNumber=" << a.dataNumber << " increment=" << real(a.increment)
+        << " currentValue=" << real(a.currentValue) << " lastButtonState=" << a.lastButtonState
+        << " reservedA=" << a.reservedA << " povDirection=" << a.povDirection << " wrap=" << a.wrap
+        << " low=" << a.low << " high=" << a.high << " delay=" << a.delay << " reservedB=" << a.reservedB
+        << " reservedC=" << a.reservedC << " toggle=" << a.toggle << " reservedD=" << a.reservedD
+        << " reservedE=" << a.reservedE << " recordVersion=" << a.recordVersion
+        << " fingerSelect=" << values(a.fingerSelect) << " isGlove=" << a.isGlove
+        << " handAxisSelect=" << values(a.handAxisSelect) << " messageKind=" << a.messageKind << "}";
+}
+
+} // namespace vantaro
 
 namespace vantaro::test {
 

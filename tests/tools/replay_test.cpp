@@ -114,30 +114,30 @@ TEST_F(ReplayTest, WaitAdvancesTheClockForDelays) {
                        "3 Value: 20 Channel: 0 Controller: 7  Data: 1312688 Result: 0\n");
 }
 
-// As the window's device check does: a stick pulled out while held lets go of the hat and the button.
-TEST_F(ReplayTest, AStickPulledOutReleasesWhatItHeld) {
-    ActionRecord hat = noteOnButton(0, 62);
-    hat.povDirection = 0;
-    const Outcome r = replay(writeActions({hat, noteOnButton(1, 60)}),
-                             std::string(kRest) + "1 0\ntick\nnojoy\ntick\n" + kRest + "1 0\ntick\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
-                     "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
-                     "2 Value: 0 Channel: 0 Note On: 62  Data: 16016 Result: 0\n"
-                     "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n"
-                     "3 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
-                     "3 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n");
-}
-
-// As the window loads it: a list saved while its button was held plays that button's first press.
-TEST_F(ReplayTest, AListSavedWhileItsButtonWasHeldPlaysTheFirstPress) {
+// The tool is the program without its window: it reads a list and finds a stick pulled out as the
+// window does.
+TEST_F(ReplayTest, AListIsReadAndAnUnpluggedStickLetsGoAsInTheWindow) {
+    // A list saved while its button was held: the first press after the start plays.
     ActionRecord held = noteOnButton(1, 60);
     held.lastButtonState = 1;
-    const Outcome r =
-        replay(writeActions({held}), std::string(kRest) + "1 65535\ntick\n" + kRest + "0 65535\ntick\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
-                     "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
+    const std::string pressAndRelease = std::string(kRest) + "1 65535\ntick\n" + kRest + "0 65535\ntick\n";
+    const Outcome afterSave = replay(writeActions({held}), pressAndRelease);
+    EXPECT_EQ(afterSave.status, 0) << afterSave.err;
+    EXPECT_EQ(afterSave.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
+
+    // Pulled out while the hat and a button are held: both are released; plugged back, both play.
+    ActionRecord hat = noteOnButton(0, 62);
+    hat.povDirection = 0;
+    const Outcome unplugged = replay(writeActions({hat, noteOnButton(1, 60)}),
+                                     std::string(kRest) + "1 0\ntick\nnojoy\ntick\n" + kRest + "1 0\ntick\n");
+    EXPECT_EQ(unplugged.status, 0) << unplugged.err;
+    EXPECT_EQ(unplugged.out, "1 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
+                             "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 62  Data: 16016 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n"
+                             "3 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
+                             "3 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n");
 }
 
 // --settings starts as the program does from a user's jmconfig.ini, and never writes it.

@@ -2,143 +2,61 @@
 // takes the same orderly way as Quit and the program ends with status 0, also while the JACK
 // server it is connected to has stalled and never answers the close of its client.
 #include "support/jack.h"
+#include "support/program_process.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
-
-extern char** environ;
 
 namespace vantaro {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The program binary run from a folder of its own, which therefore holds its files; its output
-// goes to a log file there.
+// The window program on a folder of its own, on the offscreen platform, offered a socket to
+// report its readiness on.
 class ProgramProcess {
 public:
-    ProgramProcess(const test::TempFolder& folder, const std::string& server) : log_(folder / "vantaro.log") {
-        const std::filesystem::path built = std::filesystem::path(std::getenv("VANTARO_BIN")) / "vantaro";
-        const std::filesystem::path binary = folder / "vantaro";
-        std::error_code ec;
-        std::filesystem::create_hard_link(built, binary, ec);
-        if (ec) std::filesystem::copy_file(built, binary);
+    ProgramProcess(const test::TempFolder& folder, const std::string& server)
+        : notify_(folder / "notify"),
+          process_(folder, "vantaro", {},
+                   {"HOME=" + (folder / "home").string(), "JACK_DEFAULT_SERVER=" + server,
+                    "JACK_NO_AUDIO_RESERVATION=1", "QT_QPA_PLATFORM=offscreen", notify_.variable()}) {}
 
-        // Everything the child needs is made before fork: it only runs async-signal-safe calls.
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            const auto replaced = [&](std::string_view name) { return entry.rfind(name, 0) == 0; };
-            if (!replaced("HOME=") && !replaced("XDG_") && !replaced("JACK_DEFAULT_SERVER=") &&
-                !replaced("QT_QPA_PLATFORM="))
-                env.emplace_back(entry);
-        }
-        env.push_back("HOME=" + (folder / "home").string());
-        env.push_back("JACK_DEFAULT_SERVER=" + server);
-        env.push_back("JACK_NO_AUDIO_RESERVATION=1");
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const std::string path = binary.string();
-        char* argv[] = {const_cast<char*>("vantaro"), nullptr};
-
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives a test that crashes
-            const int out = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::execve(path.c_str(), argv, envp.data());
-            ::_exit(127);
-        }
-    }
-    ~ProgramProcess() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    ProgramProcess(const ProgramProcess&) = delete;
-    ProgramProcess& operator=(const ProgramProcess&) = delete;
-
-    // Waits until the program's JACK client has its output port on the server (start-up opened the
-    // stored output device), and a moment more for start-up to finish.
-    bool connected(const std::string& server) {
+    // Waits until the program reports that start-up is done, and checks that start-up opened the
+    // stored output device: the program's JACK client has its output port on the server.
+    bool started(const std::string& server) {
+        if (!notify_.bound()) return false;
+        test::waitUntil([&] { return !process_.running() || notify_.ready(); }, 60000,
+                        [] { std::this_thread::sleep_for(10ms); });
+        if (!process_.running() || !notify_.ready()) return false;
         test::JackPeer watch("vt-end-watch", 0, 0, server);
-        const bool seen = test::waitUntil(
-            [&] {
-                if (!running()) return true;
-                const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
-                if (!ports) return false;
-                jack_free(ports);
-                return true;
-            },
-            60000, [] { std::this_thread::sleep_for(50ms); });
-        watch.close();
-        std::this_thread::sleep_for(500ms);
-        return seen && running();
+        const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
+        if (!ports) return false;
+        jack_free(ports);
+        return true;
     }
-
+    bool reportedReady() { return notify_.ready(); }
     // Waits until the program has its own handler for sig, which it sets up right after the
     // application object, before the splash window.
-    bool handles(int sig) {
-        const std::string status = "/proc/" + std::to_string(pid_) + "/status";
-        return test::waitUntil(
-            [&] {
-                const std::string text = test::fileBytes(status);
-                const auto at = text.find("SigCgt:");
-                if (!running() || at == std::string::npos) return false;
-                return (std::stoull(text.substr(at + 7), nullptr, 16) >> (sig - 1) & 1) != 0;
-            },
-            30000);
-    }
-
-    // Sends sig and waits up to limit for the program to end: its wait status, or nothing while it
-    // still runs.
+    bool handles(int sig) { return process_.handles(sig); }
     std::optional<int> endWith(int sig, std::chrono::milliseconds limit) {
-        ::kill(pid_, sig);
-        test::waitUntil([&] { return !running(); }, static_cast<int>(limit.count()),
-                        [] { std::this_thread::sleep_for(10ms); });
-        return status_;
+        return process_.endWith(sig, limit);
     }
-
-    std::string log() const { return test::fileBytes(log_); }
+    std::string log() const { return process_.log(); }
 
 private:
-    bool running() {
-        if (status_) return false;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
-        status_ = status;
-        pid_ = 0;
-        return false;
-    }
-
-    std::filesystem::path log_;
-    pid_t pid_ = 0;
-    std::optional<int> status_;
+    test::NotifySocket notify_;
+    test::ProgramProcess process_;
 };
-
-std::string describe(int status) {
-    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
-    return "wait status " + std::to_string(status);
-}
 
 TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
     // Where the ALSA sequencer can be opened the program uses it, and no JACK server is involved.
@@ -159,9 +77,10 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
 
         const std::optional<int> status = program.endWith(SIGHUP, 10s);
         ASSERT_TRUE(status) << "the program did not end after SIGHUP\n" << program.log();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
                                                                      << program.log();
         EXPECT_EQ(program.log().find("did not finish"), std::string::npos) << program.log();
+        EXPECT_FALSE(program.reportedReady());
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), storedSettings);
     }
     {
@@ -170,13 +89,13 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         test::TempFolder folder;
         test::putBytes(folder / "jmconfig.ini", storedSettings);
         ProgramProcess program(folder, server.name());
-        ASSERT_TRUE(program.connected(server.name())) << program.log();
+        ASSERT_TRUE(program.started(server.name())) << program.log();
         const std::string settings = test::fileBytes(folder / "jmconfig.ini");
         ASSERT_NE(settings.find("DeviceNumber= 0"), std::string::npos) << settings;
 
         const std::optional<int> status = program.endWith(SIGINT, 10s);
         ASSERT_TRUE(status) << "the program did not end after SIGINT\n" << program.log();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
                                                                      << program.log();
         // It ended by its own shut-down, not by the bound that cuts a stalled one short.
         EXPECT_EQ(program.log().find("did not finish"), std::string::npos) << program.log();
@@ -188,7 +107,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         test::TempFolder folder;
         test::putBytes(folder / "jmconfig.ini", storedSettings);
         ProgramProcess program(folder, server.name());
-        ASSERT_TRUE(program.connected(server.name())) << program.log();
+        ASSERT_TRUE(program.started(server.name())) << program.log();
         const std::string settings = test::fileBytes(folder / "jmconfig.ini");
 
         server.freeze();
@@ -196,7 +115,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         server.resume();
         ASSERT_TRUE(status) << "the program did not end after SIGTERM while the server was stalled\n"
                             << program.log();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
                                                                      << program.log();
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), settings);
     }

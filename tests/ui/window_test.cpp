@@ -3,6 +3,7 @@
 #include "program_fixture.h"
 #include "storage/action_file.h"
 #include "storage/record_codec.h"
+#include "support/records.h"
 #include "support/temp_folder.h"
 #include "support/virtual_stick.h"
 #include "support/wait.h"
