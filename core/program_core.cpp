@@ -395,8 +395,7 @@ bool ProgramCore::saveconfig(const fs::path& fname) {
 LoadResult ProgramCore::loadconfig(const fs::path& fname, bool fresh) {
     std::string reason;
     if (readActionFile(fname, actionList_, MissingFile::ReadsEmpty, reason)) return loaded(fresh);
-    if (!sameFile(fname, actionFilePath())) return importFailed(fname);
-    // The program's own file: Yes keeps it aside and starts empty, No ends the program.
+    // Yes keeps the damaged file aside and starts empty, No ends the program.
     if (!ui_.askYesNo(std::string(kLoadFailureQuestion))) {
         ui_.endProgram();
         return {LoadOutcome::Ended, false};

@@ -205,8 +205,9 @@ private:
     void forgetRawLabels();
     void refreshJoysticks();
 
-    // The action file operations, with what the user is told and the program-folder file's
-    // failure path. fresh: a list read anew, whose held buttons start released.
+    // The action file operations, with what the user is told; loadconfig reads the program
+    // folder's file, with its failure path. fresh: a list read anew, whose held buttons start
+    // released.
     bool saveconfig(const std::filesystem::path& fname);
     LoadResult loadconfig(const std::filesystem::path& fname, bool fresh);
     LoadResult importFailed(const std::filesystem::path& fname);

@@ -127,10 +127,4 @@ std::optional<fs::path> keepDamagedFile(const fs::path& file) {
     return std::nullopt;
 }
 
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
-}
-
 } // namespace vantaro

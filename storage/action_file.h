@@ -49,9 +49,6 @@ enum class MissingFile {
 // not be moved.
 std::optional<std::filesystem::path> keepDamagedFile(const std::filesystem::path& file);
 
-// Whether two paths name the same file (the same file through a link, or the same path).
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
-
 // A normal (not hidden) file exists under exactly this name.
 bool fileExists(const std::filesystem::path& path);
 
