@@ -1,4 +1,5 @@
 // Vantaro: turns a game controller into a MIDI controller.
+#include "app/no_window.h"
 #include "app/program_end.h"
 #include "app/service_manager.h"
 #include "storage/folder_lock.h"
@@ -23,6 +24,9 @@ constexpr const char* kHelp =
     "Usage: vantaro [OPTION]...\n"
     "Turns a game controller (and, optionally, a P5 data glove) into a MIDI controller.\n"
     "\n"
+    "  --no-window     play without any window (no display needed): the stored action list on\n"
+    "                  the stored MIDI output and joystick, waited for until they are there, until\n"
+    "                  SIGTERM, SIGINT or SIGHUP; messages go to standard error\n"
     "  -h, --help      show this help and exit\n"
     "  -V, --version   show the version and exit\n"
     "\n"
@@ -58,9 +62,13 @@ bool qtOption(std::string_view arg, bool& takesValue) {
 
 // Answers --help and --version, and refuses what nobody reads, before any window system is needed.
 // Returns the exit status when the program ends here.
-std::optional<int> commandLine(int argc, char* argv[]) {
+std::optional<int> commandLine(int argc, char* argv[], bool& noWindow) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--no-window") {
+            noWindow = true;
+            continue;
+        }
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
             return 0;
@@ -84,7 +92,9 @@ std::optional<int> commandLine(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (const auto status = commandLine(argc, argv)) return *status;
+    bool noWindow = false;
+    if (const auto status = commandLine(argc, argv, noWindow)) return *status;
+    if (noWindow) return vantaro::runWithoutWindow(argc, argv);
     QApplication app(argc, argv);
     // From here on SIGTERM, SIGINT and SIGHUP end the program as Quit does, and no end takes longer
     // than a few seconds.

@@ -3,7 +3,6 @@
 #include "devices/glove.h"
 #include "devices/glove_bridge.h"
 #include "palmlet/sdk/p5sim.h"
-#include "support/scripted_ui.h"
 
 #include "allocation_counter.h"
 
@@ -25,9 +24,8 @@ void BM_GlovePoll(benchmark::State& state) {
     GloveBridge bridge; // libpalmlet.so beside this program, as for the desktop program
     GloveState glove;
     ActionRecord capture;
-    test::ScriptedUi ui;
-    gloveStartUp(bridge, glove, ui);
-    if (glove.glovePresent == 0) {
+    gloveStartUp(bridge, glove);
+    if (!glove.glovePresent) {
         state.SkipWithError("the glove bridge library was not found beside the benchmark");
         return;
     }

@@ -4,7 +4,6 @@
 #include "midi/midi_send.h"
 #include "midi/rtmidi_output.h"
 #include "support/jack.h"
-#include "support/scripted_ui.h"
 
 #include <benchmark/benchmark.h>
 #include <jack/jack.h>
@@ -109,9 +108,7 @@ void BM_SendToJackReceiver(benchmark::State& state) {
         return;
     }
     RtMidiOutput output;
-    test::ScriptedUi ui;
-    ui.choice = MidiErrorChoice::StopWarnings;
-    MidiSender sender(output, ui);
+    MidiSender sender(output);
     const auto n = output.midiOutGetNumDevs();
     for (std::uint32_t id = 0; id < n; ++id) {
         std::string name;
@@ -132,7 +129,7 @@ void BM_SendToJackReceiver(benchmark::State& state) {
         const std::uint32_t message = 0x90u | ((step & 127u) << 8) | (100u << 16);
         ++step;
         const auto t0 = Clock::now();
-        if (sender.sendShortMessage(message) != 0) {
+        if (sender.send(message) != 0) {
             state.SkipWithError("send failed");
             break;
         }

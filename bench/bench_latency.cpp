@@ -99,12 +99,13 @@ struct Rig {
         program = std::make_unique<Program>(counter);
         stick = SDL_JoystickOpen(attachVirtualStick("Bench stick"));
         ProgramCore& core = program->core;
-        core.listOutputs();
-        core.listJoysticks(); // no settings: the stored choice reads as 0, the bench stick
-        loadActions(core.actionList());
+        core.start(); // no settings: the stored choices read as 0, the output and the bench stick
+        auto list = std::make_unique<ActionList>();
+        loadActions(*list);
+        core.playActions(*list);
         // The resting stick is the centre, as after a calibration.
         core.tick();
-        core.joystickState().calibrationCentre = core.joystickState().joystickReading;
+        core.setCentres(core.joystickState().joystickReading);
         core.setCentreWidth(7000, false);
         core.tick();
         program->sender.count = 0; // the first tick, before the centres were set, sent the axes

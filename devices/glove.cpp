@@ -1,7 +1,6 @@
 #include "devices/glove.h"
 
 #include "devices/glove_bridge.h"
-#include "engine/numbers.h"
 
 #include <exception>
 
@@ -58,7 +57,7 @@ void doP5(GloveBridge& bridge, GloveState& glove, ActionRecord& capture) {
     } catch (const GloveBridgeError&) {
         // A bridge without one of its queries cannot be read on any tick: stop polling it
         // rather than fail every millisecond. The readings of the last good tick stay.
-        glove.glovePresent = 0;
+        glove.glovePresent = false;
         return;
     }
     deriveGloveGesture(glove, capture);
@@ -75,41 +74,35 @@ bool centreGlove(GloveBridge& bridge) {
 
 namespace {
 
-// The start-up trap for one statement: bridge failures pass silently, others are shown
-// as the description, a blank and the failure's number.
-void trap(UiPort& ui, const std::exception& e, int number) {
-    if (isGloveBridgeFailure(e.what())) return;
-    ui.showMessage(std::string(e.what()) + " " + numberText(static_cast<std::int32_t>(number)));
-}
-
-template <typename Statement> void underTrap(UiPort& ui, Statement&& statement) {
+// Runs one glove call; a failure is kept and the next call still runs.
+template <typename Statement> void attempt(std::vector<GloveFailure>& failures, Statement&& statement) {
     try {
         statement();
     } catch (const GloveBridgeError& e) {
-        trap(ui, e, e.number());
+        failures.push_back({e.what(), e.number()});
     } catch (const std::exception& e) {
-        trap(ui, e, 0);
+        failures.push_back({e.what(), 0});
     }
 }
 
 } // namespace
 
-GloveWidgets gloveStartUp(GloveBridge& bridge, GloveState& glove, UiPort& ui) {
+GloveStart gloveStartUp(GloveBridge& bridge, GloveState& glove) {
+    GloveStart start;
     std::uint32_t found = 0;
-    underTrap(ui, [&] { found = bridge.plm_Init(); });
-    GloveWidgets shown;
+    attempt(start.failures, [&] { found = bridge.plm_Init(); });
     if (found != 1) {
-        glove.glovePresent = 0;
-        return shown;
+        glove.glovePresent = false;
+        return start;
     }
-    shown = GloveWidgets{false, false, true, true};
-    glove.glovePresent = 1;
-    underTrap(ui, [&] { bridge.plm_SetMouseState(0, 0); });
-    return shown;
+    start.widgets = GloveWidgets{false, false, true, true};
+    glove.glovePresent = true;
+    attempt(start.failures, [&] { bridge.plm_SetMouseState(0, 0); });
+    return start;
 }
 
 void gloveShutDown(GloveBridge& bridge, const GloveState& glove) {
-    if (glove.glovePresent == 0) return;
+    if (!glove.glovePresent) return;
     // Each step on its own: a failing one is skipped and the next still runs.
     try {
         bridge.plm_SetMouseState(0, 1);

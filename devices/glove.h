@@ -3,7 +3,9 @@
 // the centre button, and the glove's share of start-up and shut-down.
 #include "engine/action_record.h"
 #include "engine/input_state.h"
-#include "engine/ui_port.h"
+
+#include <string>
+#include <vector>
 
 namespace vantaro {
 
@@ -31,10 +33,21 @@ struct GloveWidgets {
     bool gloveLabels = false;   // Label11 elements 0..27
 };
 
+// A glove call that failed: its description and number, as start-up reports them.
+struct GloveFailure {
+    std::string description;
+    int number = 0;
+};
+
+struct GloveStart {
+    GloveWidgets widgets;
+    std::vector<GloveFailure> failures; // in the order they happened
+};
+
 // Start-up's glove step: initialise the glove, set glove.glovePresent when exactly one
-// glove answered and switch its mouse mode off. A missing bridge library or export is
-// swallowed silently; any other failure is shown through ui like every start-up failure.
-GloveWidgets gloveStartUp(GloveBridge& bridge, GloveState& glove, UiPort& ui);
+// glove answered and switch its mouse mode off. Each failing call is returned, a missing bridge
+// library or export among them (start-up passes over those without a word).
+GloveStart gloveStartUp(GloveBridge& bridge, GloveState& glove);
 
 // Shut-down's glove step: only when a glove was found, mouse mode back on, then close.
 // Never reports anything.

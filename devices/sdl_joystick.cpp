@@ -193,15 +193,9 @@ JoystickApi::Result SdlJoystickApi::joyGetPosEx(std::uint32_t id, JoyInfoEx* inf
     if (info->dwSize != sizeof(JoyInfoEx)) return JOYERR_PARMS;
     Result rc = JOYERR_NOERROR;
     SDL_Joystick* j = deviceFor(id, rc);
-    if (j == nullptr) {
-        // A stick that is pulled out lets go of everything: buttons and hat read released, so
-        // a held note gets its Note Off instead of hanging. The axes keep their last position.
-        if (rc == JOYERR_UNPLUGGED) {
-            if (info->dwFlags & JOY_RETURNBUTTONS) info->dwButtons = 0, info->dwButtonNumber = 0;
-            if (info->dwFlags & JOY_RETURNPOV) info->dwPOV = JOY_POVCENTERED;
-        }
-        return rc;
-    }
+    // A stick that is gone leaves the record as it was; the program's device check lets go of
+    // what it held.
+    if (j == nullptr) return rc;
 
     const std::uint32_t flags = info->dwFlags;
     std::uint32_t* axes[6] = {&info->dwXpos, &info->dwYpos, &info->dwZpos,

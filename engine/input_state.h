@@ -33,13 +33,13 @@ struct JoystickState {
     JoyInfoEx joystickReading{};
     JoyInfoEx calibrationCentre{}; // only the six axis fields are used
     std::int32_t centreWidth = 0;  // Slider1: dead-zone half-width
-    std::int16_t autoCentre = 0;
+    bool autoCentre = false;       // a first run: every poll makes the reading the centre
     // offCentreAxes, currentButtons and currentPov live in the capture record's
     // axisMask, buttonMask and povDirection.
 };
 
 struct GloveState {
-    std::int16_t glovePresent = 0;
+    bool glovePresent = false;                // set once by start-up
     std::array<std::uint8_t, 5> gloveBends{}; // Index, Middle, Ring, Pinky, Thumb; 0..63
     std::array<std::uint8_t, 3> gloveButtons{};
     std::array<float, 6> glovePose{};         // X, Y, Z, Yaw, Pitch, Roll

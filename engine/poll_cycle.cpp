@@ -21,9 +21,9 @@ std::size_t lagCaption(char* buf, double lagMicroseconds) {
     return n + unitLength;
 }
 
-PollCycle::PollCycle(TickSteps& steps, LagView& view, Clock& clock, const GloveState& glove,
+PollCycle::PollCycle(TickSteps& steps, Clock& clock, const GloveState& glove,
                      const PerformanceCounter& counter)
-    : steps_(steps), view_(view), clock_(clock), glove_(glove), counter_(counter) {}
+    : steps_(steps), clock_(clock), glove_(glove), counter_(counter) {}
 
 bool PollCycle::tick() {
     if (ticking_) return false;
@@ -36,7 +36,7 @@ bool PollCycle::tick() {
     PerformanceTimer timer(counter_);
     timer.StartTimer();
     steps_.readJoystick();
-    if (glove_.glovePresent != 0) steps_.doP5();
+    if (glove_.glovePresent) steps_.doP5();
     steps_.actions();
     steps_.updateStatus();
     timer.StopTimer();
@@ -51,7 +51,7 @@ void PollCycle::showLag(double lag) {
     if (!(clock_.seconds() - lastLagShowTime_ > 1.0)) return;
     char caption[32];
     const std::size_t n = lagCaption(caption, lag);
-    view_.setLagCaption(std::string_view(caption, n));
+    steps_.showLag(std::string_view(caption, n));
     lastShownLag_ = lag;
     lastLagShowTime_ = clock_.seconds();
 }

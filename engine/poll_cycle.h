@@ -18,18 +18,13 @@ public:
     virtual void doP5() = 0; // only while a glove is present
     virtual void actions() = 0;
     virtual void updateStatus() = 0;
-};
-
-// Label12 of the main window.
-class LagView {
-public:
-    virtual ~LagView() = default;
-    virtual void setLagCaption(std::string_view caption) = 0;
+    // The lag's caption changed (Label12 of the main window).
+    virtual void showLag(std::string_view caption) = 0;
 };
 
 class PollCycle {
 public:
-    PollCycle(TickSteps& steps, LagView& view, Clock& clock, const GloveState& glove,
+    PollCycle(TickSteps& steps, Clock& clock, const GloveState& glove,
               const PerformanceCounter& counter = steadyPerformanceCounter());
 
     // Runs one tick. A tick that arrives while another is still running (suspended in a
@@ -45,7 +40,6 @@ private:
     void showLag(double lagMicroseconds);
 
     TickSteps& steps_;
-    LagView& view_;
     Clock& clock_;
     const GloveState& glove_;
     const PerformanceCounter& counter_;

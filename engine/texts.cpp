@@ -125,12 +125,12 @@ GloveSelection selectionOf(const GloveState& g) {
     return GloveSelection{g.fingerBent, g.handDirection};
 }
 
-void show(StatusView& view, ShownTexts::Slot& slot, const Builder& b, auto write) {
-    if (slot.known && std::string_view(slot.text.data(), slot.length) == b.view()) return;
+void show(ShownTexts::Slot& slot, const Builder& b) {
+    if (slot.known && slot.view() == b.view()) return;
     b.view().copy(slot.text.data(), b.len);
     slot.length = b.len;
     slot.known = true;
-    write(view, b.view());
+    slot.changed = true;
 }
 
 } // namespace
@@ -189,66 +189,53 @@ std::string describeAction(const ActionRecord& r) {
     return text;
 }
 
-void appendActionLine(ActionListView& list, std::int32_t& listExtentWidth, const ActionRecord& record) {
-    const std::string line = describeAction(record);
-    const double measured = list.lineWidth(line);
-    const std::optional<std::int32_t> width = toInt32(measured);
-    // The extent is capped so that adding the spare pixels cannot overflow.
-    if (width && *width > listExtentWidth && *width <= std::numeric_limits<std::int32_t>::max() - 25) {
-        listExtentWidth = *width;
-        list.setHorizontalExtent(listExtentWidth + 25);
-    }
-    list.addLine(line);
+bool widenListExtent(std::int32_t& widest, double measuredWidth) {
+    const std::optional<std::int32_t> width = toInt32(measuredWidth);
+    // Capped so that adding the spare pixels cannot overflow.
+    if (!width || *width <= widest || *width > std::numeric_limits<std::int32_t>::max() - 25) return false;
+    widest = *width;
+    return true;
 }
 
-void updateStatus(StatusView& view, ShownTexts& shown, const ActionRecord& captureRecord, bool joystickListed,
+void updateStatus(ShownTexts& shown, const ActionRecord& captureRecord, bool joystickListed,
                   const GloveState& glove, bool expandedView) {
-    const auto box = [](LiveText which) {
-        return [which](StatusView& v, std::string_view text) { v.setLiveText(which, text); };
-    };
     if (joystickListed) {
         Builder b;
         buildButtons(b, captureRecord.buttonMask);
-        show(view, shown.box(LiveText::Button), b, box(LiveText::Button));
+        show(shown.box(LiveText::Button), b);
         b.clear();
         buildAxes(b, captureRecord.axisMask);
-        show(view, shown.box(LiveText::Axis), b, box(LiveText::Axis));
+        show(shown.box(LiveText::Axis), b);
         b.clear();
         b.append(povName(captureRecord.povDirection));
-        show(view, shown.box(LiveText::Pov), b, box(LiveText::Pov));
+        show(shown.box(LiveText::Pov), b);
     }
     if (glove.glovePresent == 0) return;
 
     const GloveSelection moved = selectionOf(glove);
     Builder b;
     buildHand(b, moved);
-    show(view, shown.box(LiveText::Hand), b, box(LiveText::Hand));
+    show(shown.box(LiveText::Hand), b);
     b.clear();
     buildFingers(b, moved);
-    show(view, shown.box(LiveText::Fingers), b, box(LiveText::Fingers));
+    show(shown.box(LiveText::Fingers), b);
     if (!expandedView) return;
 
-    const auto label = [](int element) {
-        return [element](StatusView& v, std::string_view text) { v.setValueLabel(element, text); };
-    };
     int element = kFirstValueLabel;
     for (std::uint8_t bend : glove.gloveBends) {
         b.clear();
         b.appendNumber(bend);
-        show(view, shown.label(element), b, label(element));
-        ++element;
+        show(shown.label(element++), b);
     }
     for (std::uint8_t button : glove.gloveButtons) {
         b.clear();
         b.appendNumber(button);
-        show(view, shown.label(element), b, label(element));
-        ++element;
+        show(shown.label(element++), b);
     }
     for (float value : glove.glovePose) {
         b.clear();
         buildFloor(b, value);
-        show(view, shown.label(element), b, label(element));
-        ++element;
+        show(shown.label(element++), b);
     }
 }
 

@@ -54,16 +54,8 @@ void MidiSender::close() {
     handle_ = 0;
 }
 
-std::int16_t MidiSender::sendShortMessage(std::uint32_t message) {
-    const auto r = static_cast<std::int16_t>(api_.midiOutShortMsg(handle_, message));
-    if (r != 0 && !stopWarnings_ && !windowOpen_) {
-        lastSendError_ = r;
-        windowOpen_ = true;
-        const MidiErrorChoice choice = ui_.showMidiError(midiErrorText(r));
-        windowOpen_ = false;
-        if (choice == MidiErrorChoice::StopWarnings) stopWarnings_ = true;
-    }
-    return r;
+std::int16_t MidiSender::send(std::uint32_t message) {
+    return static_cast<std::int16_t>(api_.midiOutShortMsg(handle_, message));
 }
 
 } // namespace vantaro

@@ -1,8 +1,6 @@
 #pragma once
-// sendShortMessage with its error path: a failed send shows the MIDI error window once,
-// until the user stops the warnings.
-#include "engine/short_message.h"
-#include "engine/ui_port.h"
+// The one output handle and the send on it. What a failed send tells the user is the program
+// core's to decide; the texts of its error window are here.
 #include "midi/midi_out_api.h"
 
 #include <string>
@@ -12,11 +10,15 @@ namespace vantaro {
 // " 67 : Hardware is still busy." and the rest of the table.
 std::string midiErrorText(std::int16_t code);
 
-class MidiSender final : public ShortMessageSender {
+class MidiSender final {
 public:
-    MidiSender(MidiOutApi& api, UiPort& ui) : api_(api), ui_(ui) {}
+    explicit MidiSender(MidiOutApi& api) : api_(api) {}
+    MidiSender(const MidiSender&) = delete;
+    MidiSender& operator=(const MidiSender&) = delete;
 
-    std::int16_t sendShortMessage(std::uint32_t message) override;
+    // Sends a packed short message on the open handle; the 16-bit result, 0 when it was sent.
+    // Nothing is retried or queued: a failed message is lost.
+    std::int16_t send(std::uint32_t message);
 
     // Opens device id (closing whatever was open first); the handle is kept only on success.
     MmResult open(std::uint32_t deviceId);
@@ -24,17 +26,10 @@ public:
     void close();
     bool isOpen() const { return handle_ != 0; }
     MidiOutApi& api() { return api_; }
-    std::int16_t lastSendError() const { return lastSendError_; }
-    bool stopWarnings() const { return stopWarnings_; }
-    bool errorWindowOpen() const { return windowOpen_; }
 
 private:
     MidiOutApi& api_;
-    UiPort& ui_;
     MidiOutHandle handle_ = 0;
-    std::int16_t lastSendError_ = 0;
-    bool stopWarnings_ = false;
-    bool windowOpen_ = false; // never a second error window over the first
 };
 
 } // namespace vantaro

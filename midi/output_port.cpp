@@ -1,10 +1,8 @@
 #include "midi/output_port.h"
 
-#include "engine/numbers.h"
 #include "midi/port_name.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace vantaro {
 
@@ -25,50 +23,42 @@ int OutputPort::wantedPosition() const {
     return findPort(names_, wantedEntry_.empty() ? wantedName_ : wantedEntry_, wantedPosition_);
 }
 
-void OutputPort::show() {
-    fillList();
-    showWanted();
-}
-
-void OutputPort::fillList() {
-    view_.clear();
-    for (const std::string& name : names_)
-        view_.addItem(name);
-}
-
-void OutputPort::showWanted() {
-    if (wantedName_.empty()) return;
+std::vector<std::string> OutputPort::entries() const {
+    std::vector<std::string> shown = names_;
     // A wanted device that is away stays in sight, after the real ones, as the choice.
-    if (!wantedPresent_) view_.addItem(wantedName_);
-    view_.setCurrentIndex(wantedPresent_ ? wantedPosition() : static_cast<int>(names_.size()));
+    if (!wantedName_.empty() && !wantedPresent_) shown.push_back(wantedName_);
+    return shown;
 }
 
-int OutputPort::listDevices(std::optional<std::int16_t> stored,
-                            const std::optional<std::string>& storedName) {
+int OutputPort::shownEntry() const {
+    if (!wantedName_.empty() && !wantedPresent_) return static_cast<int>(names_.size());
+    return chosenDevice_;
+}
+
+OutputPort::Listed OutputPort::listDevices(std::optional<std::int16_t> stored,
+                                           const std::optional<std::string>& storedName) {
     names_ = readNames();
-    fillList();
     if (storedName && !storedName->empty()) {
         const int p = findPort(names_, *storedName, stored.value_or(-1));
-        if (p >= 0) return select(p), 0;
+        if (p >= 0) return {false, select(p)};
         wantedName_ = portBaseName(*storedName);
         wantedEntry_.clear();
         wantedPosition_ = stored.value_or(-1);
         wantedPresent_ = false;
-        showWanted();
-        return 0;
+        return {false, Opened::Waiting};
     }
-    if (!stored) return kOverflowError;
-    if (*stored >= 0 && *stored < static_cast<int>(names_.size())) select(*stored);
-    return 0;
+    if (!stored) return {true, Opened::NotListed};
+    if (*stored >= 0 && *stored < static_cast<int>(names_.size())) return {false, select(*stored)};
+    return {};
 }
 
-bool OutputPort::select(int position) {
+OutputPort::Opened OutputPort::select(int position, bool moveOn) {
     const int devices = static_cast<int>(names_.size());
-    if (position == devices && !wantedPresent_ && !wantedName_.empty()) return true; // the one away: wait on
-    if (position < 0 || position >= devices) return false;
+    if (position == devices && !wantedPresent_ && !wantedName_.empty()) return Opened::Waiting;
+    if (position < 0 || position >= devices) return Opened::NotListed;
     int p = position;
+    Opened opened = Opened::Yes;
     for (;;) {
-        view_.setCurrentIndex(p);
         chosenDevice_ = p;
         lastResult_ = sender_.open(static_cast<std::uint32_t>(p));
         if (lastResult_ == MMSYSERR_NOERROR) break;
@@ -77,8 +67,8 @@ bool OutputPort::select(int position) {
         int next = p + 1;
         while (next < devices && names_[static_cast<std::size_t>(next)] == kVirtualOutputName)
             ++next;
-        if (next >= devices) {
-            ui_.showMessage("Couldn't open midi out, rc = " + std::to_string(lastResult_));
+        if (!moveOn || next >= devices) {
+            opened = Opened::None;
             break;
         }
         p = next;
@@ -87,10 +77,7 @@ bool OutputPort::select(int position) {
     wantedName_ = portBaseName(wantedEntry_);
     wantedPosition_ = p;
     wantedPresent_ = true;
-    // The entry of a device that was away is gone now that another one is chosen.
-    if (view_.count() != devices) show();
-    chosenDevice_ = view_.currentIndex();
-    return true;
+    return opened;
 }
 
 bool OutputPort::refresh(bool restarted) {
@@ -106,7 +93,6 @@ bool OutputPort::refresh(bool restarted) {
         wantedPosition_ = p;
     }
     chosenDevice_ = p;
-    show();
     // The port it writes to is still there. (One that left and came back since the last look has
     // other sequencer numbers: it is a new port.)
     if (p < 0 || (wasPresent && !restarted && sender_.isOpen() && wantedEntry_ == openEntry)) return false;

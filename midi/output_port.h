@@ -1,8 +1,7 @@
 #pragma once
 // The choice of the MIDI output device: the device list, opening the chosen device on the
 // sender, moving on to the next device when one fails, and following the device by its name
-// while ports come and go.
-#include "engine/ui_port.h"
+// while ports come and go. The port keeps its own choice; whoever shows the list reads it here.
 #include "midi/midi_send.h"
 
 #include <cstdint>
@@ -12,33 +11,31 @@
 
 namespace vantaro {
 
-// The drop-down list of output devices. setCurrentIndex only shows the position: the
-// port itself runs the selection, so a view must not call back into select() for it.
-class OutputListView {
-public:
-    virtual ~OutputListView() = default;
-    virtual void clear() = 0;
-    virtual void addItem(const std::string& text) = 0;
-    virtual int count() const = 0;
-    virtual void setCurrentIndex(int index) = 0;
-    virtual int currentIndex() const = 0;
-};
-
 class OutputPort {
 public:
-    OutputPort(MidiSender& sender, OutputListView& view, UiPort& ui)
-        : sender_(sender), view_(view), ui_(ui) {}
+    explicit OutputPort(MidiSender& sender) : sender_(sender) {}
+
+    // What choosing an entry came to.
+    enum class Opened {
+        NotListed, // not an entry of the list: nothing changed
+        Yes,       // the entry, or a following one, is open
+        Waiting,   // the wanted device is away: it opens when it is back
+        None,      // every device from the entry on failed to open; lastResult() says why
+    };
+    struct Listed {
+        bool overflow = false; // the stored number did not fit 16 bits: nothing was opened
+        Opened opened = Opened::NotListed;
+    };
 
     // Fills the list in device id order and opens the stored choice: the entry named storedName
     // when a name was stored (nothing yet when it is not in the list: it is waited for), else
-    // storedPosition when it is a valid position. Returns 0, or kOverflowError when the stored
-    // number did not fit 16 bits (nullopt; nothing is opened then).
-    int listDevices(std::optional<std::int16_t> storedPosition,
-                    const std::optional<std::string>& storedName = {});
+    // storedPosition when it is a valid position (nullopt: it did not fit 16 bits).
+    Listed listDevices(std::optional<std::int16_t> storedPosition,
+                       const std::optional<std::string>& storedName = {});
 
-    // The user (or start-up) picked position p. False when p is not in the list (nothing
-    // changes); otherwise the caller stores chosenDevice() and chosenName().
-    bool select(int position);
+    // The user (or start-up) picked position p. Unless NotListed, the caller stores
+    // chosenDevice() and chosenName(). moveOn false: only that device is tried.
+    Opened select(int position, bool moveOn = true);
 
     // The devices may have changed: the list is read again. The wanted device keeps its entry
     // while it is away (after the real ones); when a device of its name is back, it is opened
@@ -50,6 +47,11 @@ public:
     // Shut-down: close the output, ignoring the result.
     void close();
 
+    // The list as it is shown: the devices in id order, then the wanted device while it is away.
+    std::vector<std::string> entries() const;
+    // The entry shown as chosen; -1 for none.
+    int shownEntry() const;
+
     std::int32_t chosenDevice() const { return chosenDevice_; }
     // The name of the device the user wants, present or not, without the ALSA sequencer's client
     // and port numbers; empty when none was chosen.
@@ -59,14 +61,9 @@ public:
 
 private:
     std::vector<std::string> readNames();
-    void show();       // the list and the wanted entry
-    void fillList();   // the devices of the last listing
-    void showWanted(); // the wanted entry: kept after the devices while away, and shown as chosen
     int wantedPosition() const;
 
     MidiSender& sender_;
-    OutputListView& view_;
-    UiPort& ui_;
     std::vector<std::string> names_; // the devices of the last listing, in id order
     std::string wantedName_;
     // The entry the wanted device last had, numbers and all, and its position: that very port is

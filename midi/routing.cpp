@@ -39,7 +39,7 @@ RoutePickerList Routing::loadPicker() {
     RoutePickerList list;
     list.names = pickerNames_ = inputNames();
     for (std::size_t id = 0; id < list.names.size(); ++id)
-        list.selected.push_back(routeSelected_[id] != 0);
+        list.selected.push_back(routeSelected_[id]);
     return list;
 }
 
@@ -49,7 +49,7 @@ void Routing::confirmPicker(const std::vector<bool>& selected) {
     for (int i = 0; i < count; ++i) {
         const auto at = static_cast<std::size_t>(i);
         const bool on = selected[at];
-        routeSelected_[at] = on ? -1 : 0;
+        routeSelected_[at] = on;
         if (on) {
             openRoutePort(i);
             if (at < pickerNames_.size()) routed_.push_back({slots_[at].portName = pickerNames_[at], i});
@@ -80,7 +80,7 @@ void Routing::refresh(bool restarted) {
         const std::string* name = at < names.size() ? &names[at] : nullptr;
         const bool wanted = wantedAt[at];
         const bool openOnIt = slot.reader && slot.reader->state() >= 1 && name && slot.portName == *name;
-        routeSelected_[at] = wanted ? -1 : 0;
+        routeSelected_[at] = wanted;
         if (wanted && (restarted || !openOnIt)) {
             openRoutePort(i);
             slot.portName = *name;
@@ -96,7 +96,9 @@ void Routing::openRoutePort(int n) {
     if (!slot.reader) {
         slot.reader = io_.inputs.createReader();
         slot.reader->onArrival = [this, n] { messageArrived(n); };
-        slot.reader->onError = [this](std::int32_t, const std::string& text) { io_.ui.showMessage(text); };
+        slot.reader->onError = [this](std::int32_t, const std::string& text) {
+            if (io_.readerFailed) io_.readerFailed(text);
+        };
     }
     MidiInReader& r = *slot.reader;
     if (r.state() >= 1) r.command(MidiInReader::Close);
@@ -148,7 +150,7 @@ void Routing::suspend() {
         closeSlot(slot);
         slot.reader.reset();
     }
-    routeSelected_.fill(0);
+    routeSelected_.fill(false);
 }
 
 void Routing::closeAll() {

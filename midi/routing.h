@@ -3,7 +3,6 @@
 // same send operation that the actions use. The choice is kept for this run only.
 #include "engine/message_log.h"
 #include "engine/short_message.h"
-#include "engine/ui_port.h"
 #include "midi/midi_in_api.h"
 
 #include <array>
@@ -19,11 +18,12 @@ struct RoutingIo {
     MidiInApi& inputs;
     ShortMessageSender& sender;
     MessageLog& log;
-    UiPort& ui;
     const std::int16_t& expandedView;
     // Runs the events waiting in the UI thread's message loop (timer ticks, other ports'
     // arrivals), as the forwarding loop does between messages.
     std::function<void()> yieldToMessageLoop;
+    // A routed port's reader failed; text says how. Whoever owns the routing tells the user.
+    std::function<void(const std::string& text)> readerFailed;
 };
 
 // What the port picker shows: one entry per input port, in device id order.
@@ -36,7 +36,7 @@ class Routing {
 public:
     static constexpr int kSlots = 101;
 
-    explicit Routing(RoutingIo io) : io_(std::move(io)) { routeSelected_.fill(0); }
+    explicit Routing(RoutingIo io) : io_(std::move(io)) {}
     ~Routing();
     Routing(const Routing&) = delete;
     Routing& operator=(const Routing&) = delete;
@@ -58,7 +58,7 @@ public:
     // Shut-down: stops, closes and releases every slot's reader. Errors are ignored.
     void closeAll();
 
-    const std::array<std::int16_t, kSlots>& routeSelected() const { return routeSelected_; }
+    const std::array<bool, kSlots>& routeSelected() const { return routeSelected_; }
     // Slot n's port state (0 when the slot has no reader).
     std::int16_t portState(int n) const;
 
@@ -74,8 +74,8 @@ private:
 
     RoutingIo io_;
     std::array<Slot, kSlots> slots_;
-    std::array<std::int16_t, kSlots> routeSelected_{};
-    std::vector<std::string> pickerNames_; // the names the picker showed
+    std::array<bool, kSlots> routeSelected_{}; // the slots routed now
+    std::vector<std::string> pickerNames_;     // the names the picker showed
     // The ports the user routed: the entry each had when last seen, and its position.
     struct RoutedPort {
         std::string name;

@@ -1,9 +1,7 @@
 #include "storage/action_file.h"
 
-#include "engine/numbers.h"
 #include "storage/file_io.h"
 #include "storage/record_codec.h"
-#include "storage/settings_keys.h"
 
 #include <algorithm>
 #include <array>
@@ -74,119 +72,24 @@ bool fileExists(const fs::path& path) {
 
 namespace {
 
-SaveResult saveList(const fs::path& fname, ActionFileContext& ctx, const std::string& failureText) {
-    SaveResult result;
-    if (!replaceFileContents(fname, encodeActions(ctx.actionList))) {
-        ctx.ui.showMessage(failureText);
-        return result;
-    }
-    result.status = SaveResult::Saved;
-    result.sizeWritten =
-        writeSettingValue(settingsPathIn(ctx.programFolder), settings::size,
-                          std::clamp<std::int32_t>(ctx.actionList.actionCount, 0, kMaxFileRecords));
-    return result;
-}
-
-} // namespace
-
-SaveResult saveconfig(const fs::path& fname, ActionFileContext& ctx) {
-    return saveList(fname, ctx,
-                    "Could not save the actions to " + fname.string() +
-                        ".  They are kept in memory until you save again.");
-}
-
-namespace {
-
 // Enough bytes for the largest file that still rounds to 1000 records.
 constexpr std::size_t kMaxReadBytes = kMaxFileRecords * kRecordBytes + kRecordBytes / 2;
 
-enum class MissingFile { CreateEmpty, Fail };
+} // namespace
 
-// The whole file into staged, or false. Nothing live is touched.
-bool readInto(const fs::path& fname, ActionList& staged, MissingFile missing) {
-    std::optional<FileHead> head = readFileHead(fname, kMaxReadBytes);
+bool readActionFile(const fs::path& path, ActionList& list, MissingFile missing, std::string& reason) {
+    const std::optional<FileHead> head = readFileHead(path, kMaxReadBytes);
     if (!head) {
         struct stat st {};
         // stat, not lstat: a link whose file is gone reads as no file, and the next save goes through it.
-        if (::stat(fname.c_str(), &st) == 0 || errno != ENOENT || missing == MissingFile::Fail) return false;
-        // No file yet: an empty list. Create the file as a marker where the folder allows; a
-        // read-only folder still lets the program start, and a later save reports the problem.
-        const int fd = ::open(fname.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) ::close(fd);
-        staged.actionCount = 0;
-        return true;
-    }
-    if (recordCountForLength(head->size) > static_cast<std::uint64_t>(kMaxFileRecords)) return false;
-    return decodeActions(head->bytes, staged);
-}
-
-LoadResult replaceLive(const ActionList& staged, ActionFileContext& ctx) {
-    for (int n = 1; n <= staged.actionCount; ++n)
-        ctx.actionList[n] = staged[n];
-    ctx.actionList.actionCount = staged.actionCount;
-    return LoadResult{LoadOutcome::Loaded, staged.actionCount > 0};
-}
-
-bool isProgramFile(const fs::path& fname, const fs::path& programFolder) {
-    const fs::path own = actionFilePathIn(programFolder);
-    std::error_code ec;
-    if (fs::equivalent(fname, own, ec)) return true;
-    return fs::absolute(fname, ec).lexically_normal() == fs::absolute(own, ec).lexically_normal();
-}
-
-// The damaged file under a name of its own beside it, never over a copy kept earlier.
-std::optional<fs::path> keepDamaged(const fs::path& own) {
-    for (int n = 1; n <= 1000; ++n) {
-        fs::path kept = own;
-        kept += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
-        if (renameWithoutReplacing(own, kept)) return kept;
-        if (errno != EEXIST) return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-LoadResult failedProgramFile(const fs::path& fname, ActionFileContext& ctx) {
-    if (!ctx.ui.askYesNo(std::string(kLoadFailureQuestion))) {
-        ctx.ui.endProgram();
-        return {LoadOutcome::Ended, false};
-    }
-    const fs::path own = actionFilePathIn(ctx.programFolder);
-    if (!fileExists(own)) {
-        ctx.ui.showMessage(own.string() + " not found");
-        ctx.ui.endProgram();
-        return {LoadOutcome::Ended, false};
-    }
-    const std::optional<fs::path> kept = keepDamaged(own);
-    if (!kept) {
-        // Reading again would fail again; keep what is in memory rather than ask in a loop.
-        ctx.ui.showMessage(own.string() +
-                           " could not be renamed to keep it.  The actions in memory are kept.");
-        return {LoadOutcome::NotRead, false};
-    }
-    auto staged = std::make_unique<ActionList>();
-    if (!readInto(fname, *staged, MissingFile::CreateEmpty)) {
-        ctx.ui.showMessage(fname.string() + " could not be read.  The actions in memory are kept.");
-        return {LoadOutcome::NotRead, false};
-    }
-    const LoadResult result = replaceLive(*staged, ctx);
-    ctx.ui.showMessage("The damaged action list was kept as " + kept->string() + ".  The list starts empty.");
-    return result;
-}
-
-LoadResult failedImport(const fs::path& fname, ActionFileContext& ctx) {
-    if (!ctx.ui.askYesNo(std::string(kLoadFailureQuestion))) {
-        ctx.ui.endProgram();
-        return {LoadOutcome::Ended, false};
-    }
-    ctx.ui.showMessage(fname.string() + " could not be read.  The action list is unchanged.");
-    return {LoadOutcome::NotRead, false};
-}
-
-} // namespace
-
-bool readActionFile(const fs::path& path, ActionList& list, std::string& reason) {
-    const std::optional<FileHead> head = readFileHead(path, kMaxReadBytes);
-    if (!head) {
+        if (missing == MissingFile::ReadsEmpty && ::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+            // No file yet: an empty list. Create the file as a marker where the folder allows; a
+            // read-only folder still lets the program start, and a later save reports the problem.
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) ::close(fd);
+            list.actionCount = 0;
+            return true;
+        }
         reason = "cannot read " + path.string() + " (missing, not a regular file, or not readable)";
         return false;
     }
@@ -196,6 +99,7 @@ bool readActionFile(const fs::path& path, ActionList& list, std::string& reason)
                  " records, more than " + std::to_string(kMaxFileRecords);
         return false;
     }
+    // Read apart from the live list: it changes only once the whole file has been read.
     auto staged = std::make_unique<ActionList>();
     int bad = 0;
     if (!decodeActions(head->bytes, *staged, &bad)) {
@@ -203,29 +107,24 @@ bool readActionFile(const fs::path& path, ActionList& list, std::string& reason)
                  std::to_string(kRecordVersion);
         return false;
     }
-    list = *staged;
+    for (int n = 1; n <= staged->actionCount; ++n)
+        list[n] = (*staged)[n];
+    list.actionCount = staged->actionCount;
     return true;
 }
 
-LoadResult loadconfig(const fs::path& fname, ActionFileContext& ctx) {
-    auto staged = std::make_unique<ActionList>();
-    if (readInto(fname, *staged, MissingFile::CreateEmpty)) return replaceLive(*staged, ctx);
-    return isProgramFile(fname, ctx.programFolder) ? failedProgramFile(fname, ctx) : failedImport(fname, ctx);
+bool writeActionFile(const fs::path& path, const ActionList& list) {
+    return replaceFileContents(path, encodeActions(list));
 }
 
-LoadResult importConfig(const fs::path& chosen, ActionFileContext& ctx) {
-    if (chosen.empty()) return {LoadOutcome::Cancelled, false};
-    auto staged = std::make_unique<ActionList>();
-    if (readInto(chosen, *staged, MissingFile::Fail)) return replaceLive(*staged, ctx);
-    return failedImport(chosen, ctx);
-}
-
-SaveResult exportConfig(const fs::path& chosen, ActionFileContext& ctx) {
-    if (chosen.empty()) return SaveResult{SaveResult::Cancelled, false};
-    // The program's own file is not involved: say which file failed and that nothing changed.
-    return saveList(chosen, ctx,
-                    "The export file " + chosen.string() +
-                        " could not be written.  The action list is unchanged.");
+std::optional<fs::path> keepDamagedFile(const fs::path& file) {
+    for (int n = 1; n <= 1000; ++n) {
+        fs::path kept = file;
+        kept += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
+        if (renameWithoutReplacing(file, kept)) return kept;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 } // namespace vantaro

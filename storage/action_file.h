@@ -1,8 +1,8 @@
 #pragma once
-// The action file: the action list as a headerless array of 84-byte records, its reading and
-// writing, the failure question, and the Import and Export operations on a chosen path.
+// The action file: the action list as a headerless array of 84-byte records, read and written
+// whole. Results only: what the user is told about a file that cannot be read or written is the
+// program core's to decide.
 #include "engine/action_record.h"
-#include "engine/ui_port.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,14 +13,6 @@
 namespace vantaro {
 
 inline constexpr std::string_view kActionFileName = "jmconfig.dat";
-inline constexpr std::string_view kLoadFailureQuestion = "Error opening config file.  Delete config?";
-
-// Everything the action file operations read and change; owned by the main window.
-struct ActionFileContext {
-    ActionList& actionList;
-    UiPort& ui;
-    std::filesystem::path programFolder; // holds jmconfig.dat and jmconfig.ini
-};
 
 std::filesystem::path actionFilePathIn(const std::filesystem::path& folder);
 
@@ -36,46 +28,26 @@ std::string encodeActions(const ActionList& list);
 // badRecord, when given, receives the number of the record whose version is wrong.
 [[nodiscard]] bool decodeActions(std::string_view bytes, ActionList& out, int* badRecord = nullptr);
 
+// What reading a path where no file is comes to.
+enum class MissingFile {
+    ReadsEmpty, // an empty list, and an empty file is created there where the folder allows
+    Fails,      // a failure like any other
+};
+
 // Reads a whole action file into list with the program's loading rules (count rounding, at most
 // 1000 records, each of version 3). False, with the reason in reason and list untouched, where
-// the program would call the file damaged or it cannot be read.
-bool readActionFile(const std::filesystem::path& path, ActionList& list, std::string& reason);
+// the file cannot be read or is damaged. Never waits: a FIFO or a device is refused at once.
+[[nodiscard]] bool readActionFile(const std::filesystem::path& path, ActionList& list, MissingFile missing,
+                                  std::string& reason);
 
-struct SaveResult {
-    enum Status { Saved, Failed, Cancelled } status = Failed;
-    bool sizeWritten = false; // the "Size" setting, written only after a save that succeeded
-};
+// Writes records 1..actionCount to path, replacing it whole only once the new contents are safely
+// on disk. False when nothing was written; the file is then as it was.
+[[nodiscard]] bool writeActionFile(const std::filesystem::path& path, const ActionList& list);
 
-enum class LoadOutcome {
-    Loaded,    // the list now holds the file's actions (the caller shows them)
-    NotRead,   // the file could not be read; the list is as it was
-    Ended,     // the program was told to end
-    Cancelled, // no file was chosen
-};
-
-struct LoadResult {
-    LoadOutcome outcome = LoadOutcome::NotRead;
-    bool showExport = false; // the list is not empty: make "&Export" visible (never hidden here)
-};
-
-// Writes records 1..actionCount to fname, replacing it whole only once the new contents are safely
-// on disk, then the "Size" setting. A failure is shown to the user; the list stays in memory.
-SaveResult saveconfig(const std::filesystem::path& fname, ActionFileContext& ctx);
-
-// Reads fname into a separate list; the live list changes only once the whole file has been read. A missing
-// file reads as an empty list (and is created empty where possible). On a failure the user is asked
-// kLoadFailureQuestion: for the program-folder file Yes renames it to jmconfig.dat.damaged (or .damaged-2,
-// -3, ... beside older copies), says so and starts with an empty list, No ends the program; for any other
-// file see importConfig.
-LoadResult loadconfig(const std::filesystem::path& fname, ActionFileContext& ctx);
-
-// Import of a chosen file (empty path: cancelled). A file that cannot be read, a missing one
-// included, never touches the program-folder file or the list: after the question, Yes keeps
-// everything and says the file could not be read, No ends the program.
-LoadResult importConfig(const std::filesystem::path& chosen, ActionFileContext& ctx);
-
-// Export to a chosen file (empty path: cancelled). A failure names that file; the list is unchanged.
-SaveResult exportConfig(const std::filesystem::path& chosen, ActionFileContext& ctx);
+// Moves a damaged file aside under a name of its own beside it, file.damaged (or .damaged-2, -3,
+// ... beside older copies), never over a copy kept earlier. The new name, or nothing when it could
+// not be moved.
+std::optional<std::filesystem::path> keepDamagedFile(const std::filesystem::path& file);
 
 // A normal (not hidden) file exists under exactly this name.
 bool fileExists(const std::filesystem::path& path);

@@ -39,11 +39,4 @@ bool writeSettingValue(const std::filesystem::path& path, const SettingKey& key,
     return writeSetting(path, key.section, key.key, settingText(key, value));
 }
 
-bool writeFirstRunSettings(const std::filesystem::path& path) {
-    bool ok = true;
-    for (const SettingKey* key : settings::firstRun)
-        if (!writeSettingValue(path, *key, key->firstRunValue)) ok = false;
-    return ok;
-}
-
 } // namespace vantaro

@@ -88,7 +88,4 @@ std::string settingText(const SettingKey& key, std::int32_t value);
 [[nodiscard]] bool writeSettingValue(const std::filesystem::path& path, const SettingKey& key,
                                      std::int32_t value);
 
-// Writes every first-run value in order; false when any write failed (the rest are still tried).
-[[nodiscard]] bool writeFirstRunSettings(const std::filesystem::path& path);
-
 } // namespace vantaro

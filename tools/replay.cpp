@@ -2,7 +2,6 @@
 
 #include "core/program_core.h"
 #include "devices/scripted_joystick.h"
-#include "storage/action_file.h"
 
 #include <charconv>
 #include <cstring>
@@ -12,12 +11,6 @@
 #include <vector>
 
 namespace vantaro {
-
-std::optional<std::string> loadReplayActions(const std::filesystem::path& path, ActionList& list) {
-    std::string reason;
-    if (readActionFile(path, list, reason)) return std::nullopt;
-    return reason;
-}
 
 namespace {
 
@@ -141,19 +134,21 @@ bool readLine(std::istream& in, std::string& line) {
 } // namespace
 
 struct Replay::State {
-    State(const ActionList& list, MidiOutApi* real, std::ostream& o, std::ostream& e)
+    State(MidiOutApi* real, std::ostream& o, std::ostream& e, const std::filesystem::path& settings)
         : out(o), output(real ? *real : accepting), ui(e, output), printer(o),
-          core(CoreDevices{joystick, output, inputs, nullptr}, views.views(), ui, clock, coreOptions()) {
-        core.actionList() = list;
+          core(CoreDevices{joystick, output, inputs, nullptr}, views.views(), ui, clock,
+               coreOptions(settings)) {
+        core.start();
         core.setExpandedView(1); // the log is what the replay prints
-        core.messageLog().setListener(&printer);
-        core.listJoysticks();
+        core.setLogListener(&printer);
     }
 
     ~State() { core.shutDown(); } // waits for the messages still on their way to a real port
 
-    CoreOptions coreOptions() {
+    CoreOptions coreOptions(const std::filesystem::path& settings) {
         CoreOptions o;
+        o.readOnlySettings = settings;
+        o.openStoredDevices = false; // the script's joystick and the named output are the devices
         o.counter = &noCounter;
         return o;
     }
@@ -162,31 +157,33 @@ struct Replay::State {
         clock.advanceMs(1);
         ++printer.tick;
         core.tick();
-        core.messageLog().clear(); // lines were printed as they came; keep the buffer small
+        core.clearLog(); // lines were printed as they came; keep the buffer small
     }
 
+    // A stick plugged in or pulled out, found by the program's own device check.
     void setJoystickPresent(bool present) {
         if (joystick.present == present) return;
         joystick.present = present;
-        core.listJoysticks();
+        core.checkDevices();
+        if (present && core.joystick().chosenPosition() < 0) core.selectJoystick(0);
     }
 
     void directive(const std::string& name, const Args& a) {
-        JoystickState& stick = core.joystickState();
-        GloveState& glove = core.glove();
         if (name == "centre") {
             // As a calibration would: the centre the dead zones are measured from.
             a.expect(6);
-            readAxes(a, 1, stick.calibrationCentre);
+            JoyInfoEx centres;
+            readAxes(a, 1, centres);
+            core.setCentres(centres);
         } else if (name == "width") {
             a.expect(1);
             core.setCentreWidth(a.integer<std::int32_t>(1), false);
         } else if (name == "hand") {
             a.expect(1);
-            glove.handThreshold = a.integer<std::int32_t>(1);
+            core.setHandThreshold(a.integer<std::int32_t>(1), false);
         } else if (name == "finger") {
             a.expect(1);
-            glove.fingerThreshold = a.integer<std::int32_t>(1);
+            core.setFingerThreshold(a.integer<std::int32_t>(1), false);
         } else if (name == "joy") {
             a.expect(8);
             JoyInfoEx r = joystick.reading;
@@ -200,15 +197,16 @@ struct Replay::State {
             setJoystickPresent(false);
         } else if (name == "glove") {
             a.expect(11);
+            std::array<std::uint8_t, 5> bends{};
             for (std::size_t k = 0; k < 5; ++k) {
                 const int bend = a.integer<int>(k + 1);
                 if (bend < 0 || bend > 255) throw Malformed{"a bend is 0..255"};
-                glove.gloveBends[k] = static_cast<std::uint8_t>(bend);
+                bends[k] = static_cast<std::uint8_t>(bend);
             }
+            std::array<float, 6> pose{};
             for (std::size_t k = 0; k < 6; ++k)
-                glove.glovePose[k] = static_cast<float>(a.real(k + 6));
-            glove.gloveButtons = {};
-            glove.glovePresent = 1;
+                pose[k] = static_cast<float>(a.real(k + 6));
+            core.setGloveReadings(bends, pose);
         } else if (name == "describe") {
             a.expect(0);
             const ActionList& list = core.actionList();
@@ -247,12 +245,17 @@ struct Replay::State {
     ProgramCore core;
 };
 
-Replay::Replay(const ActionList& list, MidiOutApi* output, std::ostream& out, std::ostream& err)
-    : state_(std::make_unique<State>(list, output, out, err)), err_(err) {}
+Replay::Replay(MidiOutApi* output, std::ostream& out, std::ostream& err,
+               const std::filesystem::path& settings)
+    : state_(std::make_unique<State>(output, out, err, settings)), err_(err) {}
 Replay::~Replay() = default;
 
+std::optional<std::string> Replay::loadActions(const std::filesystem::path& path) {
+    return state_->core.playActionFile(path);
+}
+
 MmResult Replay::openOutput(std::uint32_t deviceId) {
-    return state_->core.midiSender().open(deviceId);
+    return state_->core.chooseOutput(static_cast<int>(deviceId));
 }
 
 long long Replay::failedSends() const {

@@ -1,6 +1,5 @@
 #pragma once
-// vantaro-replay: the program core driven by a scripted input timeline.
-#include "engine/action_record.h"
+// vantaro-replay: the program without a window, its input a scripted timeline.
 #include "midi/midi_out_api.h"
 
 #include <cstdint>
@@ -16,20 +15,22 @@ namespace vantaro {
 inline constexpr std::size_t kMaxScriptLine = 4096;
 inline constexpr long long kMaxTicks = 1'000'000;
 
-// Reads a stored action list with the program's own loading rules; the reason when the program
-// would have called the file damaged.
-std::optional<std::string> loadReplayActions(const std::filesystem::path& path, ActionList& list);
-
 class Replay {
 public:
     // Every message goes to output (null: an output that takes everything); one line per message
-    // goes to out, and what goes wrong to err.
-    Replay(const ActionList& list, MidiOutApi* output, std::ostream& out, std::ostream& err);
+    // goes to out, and what goes wrong to err. Starts as the program does: with settings, from
+    // that jmconfig.ini, which is read but never written; without, from nothing stored.
+    Replay(MidiOutApi* output, std::ostream& out, std::ostream& err,
+           const std::filesystem::path& settings = {});
     ~Replay();
     Replay(const Replay&) = delete;
     Replay& operator=(const Replay&) = delete;
 
-    // Opens output device deviceId for the sends.
+    // The action list to play, read as the program reads its own; the reason when the program
+    // would call the file damaged (or it cannot be read).
+    std::optional<std::string> loadActions(const std::filesystem::path& path);
+
+    // Opens output device deviceId for the sends, that one alone.
     MmResult openOutput(std::uint32_t deviceId);
 
     // Runs a script; returns the exit status (0, or 2 with a message on err for a malformed line).

@@ -1,23 +1,28 @@
-// vantaro-replay [--port NAME] ACTIONS.dat SCRIPT: plays a scripted input timeline through
-// the program core; with --port every message goes out on a real MIDI output.
+// vantaro-replay [--settings FILE] [--port NAME] ACTIONS.dat SCRIPT: plays a scripted input
+// timeline through the program without its window; with --settings it starts from a user's
+// jmconfig.ini (never writing it), with --port every message goes out on a real MIDI output.
 #include "midi/rtmidi_output.h"
 #include "tools/replay.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
 // One line per directive: the man page vantaro-replay(1) tells the same at length.
 constexpr const char* kHelp =
-    "Usage: vantaro-replay [--port NAME] ACTIONS.dat SCRIPT\n"
+    "Usage: vantaro-replay [--settings FILE] [--port NAME] ACTIONS.dat SCRIPT\n"
     "Plays SCRIPT, a timeline of controller input, through Vantaro's engine with the actions\n"
     "of ACTIONS.dat (jmconfig.dat or an exported list) and prints one line per MIDI message:\n"
     "the tick, the value, the channel, the kind and number, the message word and the result.\n"
     "\n"
-    "  --port NAME  also send each message to the first MIDI output whose name contains NAME\n"
-    "  -h, --help   show this help and exit\n"
+    "  --settings FILE  start as Vantaro does from FILE, a jmconfig.ini: the stored centres,\n"
+    "                   dead zone and glove thresholds, and the first-run rule (FILE is only read)\n"
+    "  --port NAME      also send each message to the first MIDI output whose name contains NAME\n"
+    "  -h, --help       show this help and exit\n"
     "\n"
     "SCRIPT holds one directive a line; '#' starts a comment.\n"
     "  centre X Y Z R U V                    set the six axes' centres, as Calibrate stores them\n"
@@ -41,9 +46,17 @@ constexpr const char* kHelp =
     "damaged file or a malformed script line (reported on stderr with its line number); 1 when\n"
     "the output could not be written or sends to the MIDI port failed (their count on stderr).\n";
 
+constexpr const char* kUsage = "usage: vantaro-replay [--settings FILE] [--port NAME] ACTIONS.dat SCRIPT\n";
+
 int usage() {
-    std::cerr << "usage: vantaro-replay [--port NAME] ACTIONS.dat SCRIPT\n";
+    std::cerr << kUsage;
     return 2;
+}
+
+// Opening a FIFO or a device would wait for a writer; a folder reads as nothing.
+bool regularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
 }
 
 // The first output whose name contains part; -1 (with the reason on stderr) if none.
@@ -86,49 +99,57 @@ int play(vantaro::Replay& replay, std::istream& script) {
 
 int main(int argc, char** argv) {
     std::string port;
+    std::filesystem::path settings;
     bool withPort = false;
     int first = 1;
     if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         std::cout << kHelp;
         return 0;
     }
-    if (argc >= 2 && std::string(argv[1]) == "--port") {
-        if (argc < 3) return usage();
-        port = argv[2];
-        withPort = true;
-        first = 3;
+    for (; first < argc; first += 2) {
+        const std::string option = argv[first];
+        if (option != "--port" && option != "--settings") break;
+        if (first + 1 >= argc) return usage();
+        if (option == "--port") {
+            port = argv[first + 1];
+            withPort = true;
+        } else {
+            settings = argv[first + 1];
+        }
     }
     if (argc - first != 2) return usage();
-    vantaro::ActionList list;
-    if (auto error = vantaro::loadReplayActions(argv[first], list)) {
-        std::cerr << "vantaro-replay: " << *error << '\n';
+    // A settings file that is not there would start as a first run: almost surely a wrong name.
+    if (!settings.empty() && (!regularFile(settings) || ::access(settings.c_str(), R_OK) != 0)) {
+        std::cerr << "vantaro-replay: cannot read settings " << settings.string() << '\n';
         return 2;
     }
-    // Opening a FIFO or a device would wait for a writer; a folder reads as nothing.
-    const std::filesystem::path scriptPath = argv[first + 1];
-    std::error_code ec;
-    std::ifstream script;
-    if (std::filesystem::is_regular_file(scriptPath, ec)) script.open(scriptPath);
-    if (!script.is_open()) {
-        std::cerr << "vantaro-replay: cannot open script " << scriptPath.string() << '\n';
-        return 2;
-    }
-    if (!withPort) {
-        vantaro::Replay replay(list, nullptr, std::cout, std::cerr);
-        return play(replay, script);
-    }
-    vantaro::RtMidiOutput output;
-    const int id = findPort(output, port);
-    if (id < 0) return 2;
+    // The output exists before the program starts, as the machine's MIDI system does.
+    std::unique_ptr<vantaro::RtMidiOutput> output;
+    if (withPort) output = std::make_unique<vantaro::RtMidiOutput>();
     int status = 0;
     {
         // Closing, at the end of this block, waits for the messages still on their way.
-        vantaro::Replay replay(list, &output, std::cout, std::cerr);
-        if (const auto r = replay.openOutput(static_cast<std::uint32_t>(id)); r != 0) {
-            std::string name;
-            output.midiOutGetDevCaps(static_cast<std::uint32_t>(id), name);
-            std::cerr << "vantaro-replay: cannot open MIDI output \"" << name << "\", rc = " << r << '\n';
+        vantaro::Replay replay(output.get(), std::cout, std::cerr, settings);
+        if (auto error = replay.loadActions(argv[first])) {
+            std::cerr << "vantaro-replay: " << *error << '\n';
             return 2;
+        }
+        const std::filesystem::path scriptPath = argv[first + 1];
+        std::ifstream script;
+        if (regularFile(scriptPath)) script.open(scriptPath);
+        if (!script.is_open()) {
+            std::cerr << "vantaro-replay: cannot open script " << scriptPath.string() << '\n';
+            return 2;
+        }
+        if (withPort) {
+            const int id = findPort(*output, port);
+            if (id < 0) return 2;
+            if (const auto r = replay.openOutput(static_cast<std::uint32_t>(id)); r != 0) {
+                std::string name;
+                output->midiOutGetDevCaps(static_cast<std::uint32_t>(id), name);
+                std::cerr << "vantaro-replay: cannot open MIDI output \"" << name << "\", rc = " << r << '\n';
+                return 2;
+            }
         }
         status = play(replay, script);
     }

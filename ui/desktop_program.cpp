@@ -1,15 +1,13 @@
 #include "ui/desktop_program.h"
 
-#include <QCoreApplication>
-
 namespace vantaro {
 
 DesktopProgram::DesktopProgram(QtUiPort& ui, Form1Options options, const std::filesystem::path& gloveFolder,
                                MidiOutApi* output)
-    : midiOut_(chooseMidiSystem()), poster_(QCoreApplication::instance()),
-      midiIn_(poster_, midiOut_.system()), glove_(gloveFolder) {
-    window_ = std::make_unique<Form1>(
-        ProgramDevices{output ? *output : midiOut_, joysticks_, glove_, midiIn_}, ui, std::move(options));
+    : devices_(gloveFolder) {
+    window_ = std::make_unique<Form1>(ProgramDevices{output ? *output : devices_.midiOut, devices_.joysticks,
+                                                     devices_.glove, devices_.midiIn},
+                                      ui, std::move(options));
     ui.setOwner(window_.get());
 }
 

@@ -2,12 +2,8 @@
 // The desktop program in one place: the platform layers (SDL joysticks, the machine's MIDI
 // system, the glove bridge) and the main window over them. The program, the screenshot program
 // and the window tests all start it this way.
-#include "devices/glove_bridge.h"
-#include "devices/sdl_joystick.h"
-#include "midi/rtmidi_input.h"
-#include "midi/rtmidi_output.h"
 #include "ui/form1.h"
-#include "ui/qt_poster.h"
+#include "ui/machine_devices.h"
 #include "ui/qt_ui_port.h"
 
 #include <filesystem>
@@ -28,15 +24,11 @@ public:
     // Runs start-up and shows the window.
     Form1& start();
     Form1& window() { return *window_; }
-    RtMidiInput& midiInputs() { return midiIn_; }
-    RtMidiOutput& midiOutputs() { return midiOut_; }
+    RtMidiInput& midiInputs() { return devices_.midiIn; }
+    RtMidiOutput& midiOutputs() { return devices_.midiOut; }
 
 private:
-    SdlJoystickApi joysticks_;
-    RtMidiOutput midiOut_;
-    QtPoster poster_;
-    RtMidiInput midiIn_;
-    GloveBridge glove_;
+    MachineDevices devices_;
     std::unique_ptr<Form1> window_;
 };
 

@@ -1,10 +1,10 @@
 #pragma once
-// The main window: every widget of the program, the state objects the core works on, the
-// action editor's event steps, start-up and shut-down.
+// The main window: every widget of the program and their event steps over the program core,
+// which it starts and shuts down. It keeps only what is a widget's, and the editor's state.
+#include "core/editor.h"
 #include "core/program_core.h"
 #include "engine/clock.h"
 #include "storage/settings_keys.h"
-#include "ui/editor.h"
 #include "ui/qt_ui_port.h"
 
 #include <QUrl>
@@ -36,7 +36,6 @@ class JoystickApi;
 class MidiInApi;
 class MidiOutApi;
 struct Form1Views;
-struct GloveWidgets;
 
 // The devices the window works with; owned by main() (or a test) and outliving the window.
 struct ProgramDevices {
@@ -89,12 +88,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    class Stages;
+
     void buildWindow();
     void connectEditor();
     void connectDevices();
     void applyGloveWidgets(const GloveWidgets& shown);
     void applyViewHeight();
     void switchView();
+    QSlider* sliderFor(Control control) const;
+    void restore(Control control, std::int32_t value);
 
     // The editor's event steps.
     void selectionStep();
@@ -102,7 +105,7 @@ private:
     void sliderLetGo(QSlider* slider);
     const SettingKey& sliderSetting(const QSlider* slider) const;
     void valueBoxLeft(QLineEdit* box);
-    void markChanged(std::int16_t& mark);
+    void markChanged(bool& mark);
     void kindStep(int index);
     void addClicked();
     void saveClicked();
@@ -112,7 +115,6 @@ private:
     void selectLine(int line);
 
     void storeSetting(const SettingKey& key, std::int32_t value);
-    void loadActions();
     void importClicked();
     void exportClicked();
     void routeClicked();
@@ -147,7 +149,6 @@ private:
     QSlider* draggedUnstored_ = nullptr; // moved by a drag whose value is stored at the release
     bool shownOnce_ = false;
     bool shutDown_ = false;
-    bool ended_ = false; // the action file's failure path ended the program
     std::uint64_t shownLogRevision_ = 0;
     std::unique_ptr<Form1Views> views_;
     std::unique_ptr<ProgramCore> core_;

@@ -66,11 +66,11 @@ struct Placer {
     QLineEdit* box(QWidget* parent, const char* name, int l, int top, int w, int h = 285) {
         return at(new QLineEdit(parent), name, l, top, w, h);
     }
-    // Horizontal slider: range, large step, small step, tick spacing; 0 at creation.
-    QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, int min, int max,
+    // Horizontal slider: the range of its control, large step, small step, tick spacing; 0 at creation.
+    QSlider* slider(QWidget* parent, const char* name, int l, int top, int w, int h, Control control,
                     int large, int small, int tick) {
         auto* x = at(new QSlider(Qt::Horizontal, parent), name, l, top, w, h);
-        x->setRange(min, max);
+        x->setRange(controlRange(control).minimum, controlRange(control).maximum);
         x->setPageStep(large);
         x->setSingleStep(small);
         x->setTickInterval(tick);
@@ -157,30 +157,30 @@ void Form1::buildWindow() {
 
     Label1[4] = p.label(w, "Label1_4", QStringLiteral("Channel"), 45, 3825, 660);
     Text6 = p.box(w, "Text6", 705, 3780, 735);
-    Slider3 = p.slider(w, "Slider3", 0, 4140, 1455, 315, 0, 15, 1, 1, 2);
+    Slider3 = p.slider(w, "Slider3", 0, 4140, 1455, 315, Control::Channel, 1, 1, 2);
     Label7 = p.label(w, "Label7", QStringLiteral("Controller"), 1515, 3825, 780);
     Text5 = p.box(w, "Text5", 2295, 3780, 735);
-    Slider4 = p.slider(w, "Slider4", 1470, 4140, 1635, 315, 0, 127, 1, 1, 16);
+    Slider4 = p.slider(w, "Slider4", 1470, 4140, 1635, 315, Control::Number, 1, 1, 16);
     Label6 = p.label(w, "Label6", QStringLiteral("Inc"), 3405, 3825, 300);
     Text4 = p.box(w, "Text4", 3705, 3780, 975);
-    Slider2 = p.slider(w, "Slider2", 3120, 4140, 1500, 315, -12700, 12700, 1600, 1, 3200);
+    Slider2 = p.slider(w, "Slider2", 3120, 4140, 1500, 315, Control::Increment, 1600, 1, 3200);
     Label1[5] = p.label(w, "Label1_5", QStringLiteral("Low"), 4920, 3825, 420);
     Text8 = p.box(w, "Text8", 5340, 3780, 735);
-    Slider5 = p.slider(w, "Slider5", 4635, 4140, 1515, 315, 0, 127, 16, 1, 16);
+    Slider5 = p.slider(w, "Slider5", 4635, 4140, 1515, 315, Control::Low, 16, 1, 16);
     Label1[6] = p.label(w, "Label1_6", QStringLiteral("High"), 6450, 3825, 540);
     Text9 = p.box(w, "Text9", 6990, 3780, 735);
-    Slider6 = p.slider(w, "Slider6", 6165, 4140, 1665, 315, 0, 127, 16, 1, 16);
+    Slider6 = p.slider(w, "Slider6", 6165, 4140, 1665, 315, Control::High, 16, 1, 16);
     Label1[7] = p.label(w, "Label1_7", QStringLiteral("Delay"), 7905, 3825, 525);
     Text10 = p.box(w, "Text10", 8430, 3780, 735);
-    Slider7 = p.slider(w, "Slider7", 7845, 4140, 1725, 315, 0, 10000, 16, 1, 1000);
+    Slider7 = p.slider(w, "Slider7", 7845, 4140, 1725, 315, Control::Delay, 16, 1, 1000);
 
     Frame4 = p.frame(w, "Frame4", QStringLiteral("Config"), 15, 4485, 9570, 1695);
     Label8 = p.label(Frame4, "Label8", QStringLiteral("Joystick Response"), 45, 375, 1545);
-    Slider1 = p.slider(Frame4, "Slider1", 1590, 375, 3060, 255, 0, 20000, 1000, 100, 1000);
+    Slider1 = p.slider(Frame4, "Slider1", 1590, 375, 3060, 255, Control::CentreWidth, 1000, 100, 1000);
     Label15 = p.label(Frame4, "Label15", QStringLiteral("P5 Hand Response"), 30, 735, 1560);
-    Slider8 = p.slider(Frame4, "Slider8", 1590, 720, 3060, 255, 0, 100, 10, 1, 5);
+    Slider8 = p.slider(Frame4, "Slider8", 1590, 720, 3060, 255, Control::HandThreshold, 10, 1, 5);
     Label16 = p.label(Frame4, "Label16", QStringLiteral("P5 Finger Response"), 60, 1095, 1530);
-    Slider9 = p.slider(Frame4, "Slider9", 1590, 1080, 3060, 255, 0, 63, 10, 1, 3);
+    Slider9 = p.slider(Frame4, "Slider9", 1590, 1080, 3060, 255, Control::FingerThreshold, 10, 1, 3);
     Label9 = p.label(Frame4, "Label9", QStringLiteral("Midi Out"), 4725, 615, 795);
     Combo1 = named(new QComboBox(Frame4), "Combo1");
     Combo1->setGeometry(p.t.rect(5520, 540, 3945, 315));

@@ -1,24 +1,13 @@
-// Start-up and shut-down of the main window, and the device controls' handlers.
+// Start-up and shut-down of the main window: the program core starts, and the window shows what
+// it restored.
 #include "ui/form1.h"
-#include "ui/form1_views.h"
-
-#include "devices/glove_bridge.h"
-
-#include "engine/numbers.h"
-#include "storage/file_io.h"
-#include "storage/settings.h"
-#include "storage/settings_keys.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
-#include <new>
-#include <stdexcept>
-#include <utility>
 
 #ifndef VANTARO_VERSION_MINOR
 #define VANTARO_VERSION_MINOR 0
@@ -29,113 +18,28 @@
 
 namespace vantaro {
 
-namespace {
-
-// A failing start-up statement: what the trap reports.
-struct StartupFailure {
-    std::string description;
-    int number;
-};
-
-constexpr int kInvalidPropertyValue = 380;
-
-StartupFailure overflow() {
-    return {"Overflow", kOverflowError};
-}
-
-// Runs each start-up statement on its own: a failure is reported once and the next statement runs.
-class StartupTrap {
+// The window's steps inside the core's start-up.
+class Form1::Stages final : public StartupStages {
 public:
-    explicit StartupTrap(UiPort& ui) : ui_(ui) {}
+    explicit Stages(Form1& window) : w_(window) {}
 
-    template <typename F> void operator()(F&& statement) {
-        try {
-            statement();
-        } catch (const StartupFailure& f) {
-            report(f.description, f.number);
-        } catch (const GloveBridgeError& e) {
-            report(e.what(), e.number());
-        } catch (const std::bad_alloc&) {
-            report("Out of memory", 7);
-        } catch (const std::exception& e) {
-            report(e.what(), 5);
-        }
+    bool gloveStarted(const GloveWidgets& shown) override {
+        w_.applyGloveWidgets(shown);
+        if (w_.options_.splashMs > 0) w_.ui_.showSplash(w_.options_.splashMs);
+        if (w_.shutDown_) return false; // closed while the splash window was up: nothing more starts
+        w_.setWindowTitle(windowCaption(VANTARO_VERSION_MINOR, VANTARO_VERSION_REVISION));
+        return true;
     }
+    void nextActionRestored(std::int16_t number, std::int16_t channel) override {
+        w_.editor_.nextNumber = number;
+        w_.editor_.nextChannel = channel;
+    }
+    void restore(Control control, std::int32_t value) override { w_.restore(control, value); }
+    void editorStep(Control control) override { w_.sliderStep(w_.sliderFor(control)); }
 
 private:
-    void report(const std::string& description, int number) {
-        // A missing glove bridge is normal on most machines: the program runs without the glove.
-        if (isGloveBridgeFailure(description)) return;
-        ui_.showMessage(description + " " + numberText(std::int64_t{number}));
-    }
-    UiPort& ui_;
+    Form1& w_;
 };
-
-std::int16_t need16(std::optional<std::int16_t> v) {
-    if (!v) throw overflow();
-    return *v;
-}
-
-std::int32_t need32(std::optional<std::int32_t> v) {
-    if (!v) throw overflow();
-    return *v;
-}
-
-void setSlider(QSlider* slider, std::int32_t value) {
-    if (value < slider->minimum() || value > slider->maximum())
-        throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
-    slider->setValue(value);
-}
-
-void setCheck(QCheckBox* box, std::int16_t value) {
-    switch (value) {
-    case 0:
-        box->setCheckState(Qt::Unchecked);
-        break;
-    case 1:
-        box->setCheckState(Qt::Checked);
-        break;
-    case 2:
-        box->setTristate(true);
-        box->setCheckState(Qt::PartiallyChecked);
-        break;
-    default:
-        throw StartupFailure{"Invalid property value", kInvalidPropertyValue};
-    }
-}
-
-} // namespace
-
-void Form1::connectDevices() {
-    connect(Combo1, &QComboBox::activated, this, [this](int index) {
-        // A MIDI system that went away is dealt with before a device is opened.
-        core_->checkDevices();
-        core_->selectOutput(index);
-    });
-    connect(Combo2, &QComboBox::activated, this, [this](int index) { core_->selectJoystick(index); });
-    // While dragged the width applies at once and is stored on release.
-    connect(Slider1, &QSlider::valueChanged, this,
-            [this](int v) { core_->setCentreWidth(v, !Slider1->isSliderDown()); });
-    connect(Slider1, &QSlider::sliderReleased, this,
-            [this] { core_->setCentreWidth(Slider1->value(), true); });
-    connect(Slider8, &QSlider::valueChanged, this, [this](int v) {
-        core_->glove().handThreshold = v;
-        if (!Slider8->isSliderDown()) storeSetting(settings::centerP5Hand, v);
-    });
-    connect(Slider8, &QSlider::sliderReleased, this,
-            [this] { storeSetting(settings::centerP5Hand, Slider8->value()); });
-    connect(Slider9, &QSlider::valueChanged, this, [this](int v) {
-        core_->glove().fingerThreshold = v;
-        if (!Slider9->isSliderDown()) storeSetting(settings::centerP5Finger, v);
-    });
-    connect(Slider9, &QSlider::sliderReleased, this,
-            [this] { storeSetting(settings::centerP5Finger, Slider9->value()); });
-    connect(Command4, &QPushButton::clicked, this, [this] { core_->calibrate(); });
-    connect(Command13, &QPushButton::clicked, this, [this] { (void)centreGlove(devices_.glove); });
-    connect(Command7, &QPushButton::clicked, this, &Form1::importClicked);
-    connect(Command8, &QPushButton::clicked, this, &Form1::exportClicked);
-    connect(Command6, &QPushButton::clicked, this, &Form1::routeClicked);
-}
 
 void Form1::applyGloveWidgets(const GloveWidgets& shown) {
     Command12->setVisible(shown.getGloveButton);
@@ -145,88 +49,53 @@ void Form1::applyGloveWidgets(const GloveWidgets& shown) {
         l->setVisible(shown.gloveLabels);
 }
 
-void Form1::startUp() {
-    StartupTrap trap(ui_);
-    const auto ini = settingsPath();
-    JoystickState& joystick = core_->joystickState();
-    GloveState& glove = core_->glove();
-    removeDeadSaveLeftovers(options_.dataFolder);
-    if (!options_.startupNote.empty()) core_->messageLog().appendLine(options_.startupNote);
-
-    applyGloveWidgets(GloveWidgets{});
-    trap([&] { applyGloveWidgets(gloveStartUp(devices_.glove, core_->glove(), ui_)); });
-    if (options_.splashMs > 0) trap([&] { ui_.showSplash(options_.splashMs); });
-    if (shutDown_) return; // closed while the splash window was up: nothing more starts
-    setWindowTitle(windowCaption(VANTARO_VERSION_MINOR, VANTARO_VERSION_REVISION));
-
-    bool firstRun = false;
-    trap([&] { firstRun = readSettingNumber(ini, settings::config) == 0; });
-    if (firstRun) {
-        trap([&] {
-            if (!writeFirstRunSettings(ini)) core_->reportSettingsFailure();
-        });
-        joystick.autoCentre = 1;
+QSlider* Form1::sliderFor(Control control) const {
+    switch (control) {
+    case Control::CentreWidth:
+        return Slider1;
+    case Control::HandThreshold:
+        return Slider8;
+    case Control::FingerThreshold:
+        return Slider9;
+    case Control::Increment:
+        return Slider2;
+    case Control::Number:
+        return Slider4;
+    case Control::Channel:
+        return Slider3;
+    case Control::Low:
+        return Slider5;
+    case Control::High:
+        return Slider6;
+    case Control::Delay:
+    case Control::Wrap:
+    case Control::Toggle:
+        break;
     }
+    return Slider7;
+}
 
-    trap([&] { core_->setExpandedView(need16(readSettingInt16(ini, settings::bigform))); });
+// As the user would set it: the control's own change step runs when the value changes.
+void Form1::restore(Control control, std::int32_t value) {
+    if (control != Control::Wrap && control != Control::Toggle) {
+        sliderFor(control)->setValue(value);
+        return;
+    }
+    QCheckBox* box = control == Control::Wrap ? Check1 : Check3;
+    // A stored 2 restores the box grey.
+    if (value == 2) box->setTristate(true);
+    box->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+void Form1::startUp() {
+    if (!options_.startupNote.empty()) core_->logLine(options_.startupNote);
+    applyGloveWidgets(GloveWidgets{});
+    Stages stages(*this);
+    const StartupResult started = core_->start(stages);
+    if (started.outcome != StartupResult::Outcome::Running) return;
     Command5->setText(core_->expandedView() == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
     applyViewHeight();
-
-    const std::pair<const SettingKey*, std::uint32_t*> centres[] = {
-        {&settings::xCentre, &joystick.calibrationCentre.dwXpos},
-        {&settings::yCentre, &joystick.calibrationCentre.dwYpos},
-        {&settings::zCentre, &joystick.calibrationCentre.dwZpos},
-        {&settings::rCentre, &joystick.calibrationCentre.dwRpos},
-    };
-    for (const auto& [key, centre] : centres)
-        trap([&] { *centre = static_cast<std::uint32_t>(need32(readSettingInt32(ini, *key))); });
-    trap([&] {
-        if (readSettingNumber(ini, settings::calibrated) == 1) Label13->hide();
-    });
-
-    trap([&] { editor_.nextNumber = need16(readSettingInt16(ini, settings::controller)); });
-    trap([&] { editor_.nextChannel = need16(readSettingInt16(ini, settings::channel)); });
-
-    trap([&] { loadActions(); });
-    if (ended_) return;
-
-    trap([&] { setCheck(Check1, need16(readSettingInt16(ini, settings::wrap))); });
-    trap([&] { setCheck(Check3, need16(readSettingInt16(ini, settings::toggle))); });
-
-    trap([&] { setSlider(Slider1, need32(readSettingInt32(ini, settings::centerWidth))); });
-    trap([&] { setSlider(Slider8, need32(readSettingInt32(ini, settings::centerP5Hand))); });
-    trap([&] { setSlider(Slider9, need32(readSettingInt32(ini, settings::centerP5Finger))); });
-    // The width the poll uses is the slider's, also when the stored value equals its start.
-    joystick.centreWidth = Slider1->value();
-    glove.handThreshold = Slider8->value();
-    glove.fingerThreshold = Slider9->value();
-
-    // Each editor slider runs its change step once more in any case, so that its box, its setting
-    // and its mark are set even when the stored value is the slider's starting value.
-    struct Restore {
-        QSlider* slider;
-        std::function<std::int32_t()> value;
-    };
-    const Restore restores[] = {
-        {Slider2, [&] { return need32(readSettingInt32(ini, settings::increment)); }},
-        {Slider4, [&] { return std::int32_t{editor_.nextNumber}; }},
-        {Slider3, [&] { return std::int32_t{editor_.nextChannel}; }},
-        {Slider5, [&] { return need32(readSettingInt32(ini, settings::low)); }},
-        {Slider6, [&] { return need32(readSettingInt32(ini, settings::high)); }},
-        {Slider7, [&] { return need32(readSettingInt32(ini, settings::delay)); }},
-    };
-    for (const Restore& r : restores) {
-        trap([&] { setSlider(r.slider, r.value()); });
-        trap([&] { sliderStep(r.slider); });
-    }
-
-    trap([&] {
-        if (core_->listOutputs() == kOverflowError) throw overflow();
-    });
-    trap([&] {
-        if (core_->listJoysticks() == kOverflowError) throw overflow();
-    });
-
+    if (started.showExport) Command8->show();
     if (options_.runTimer) {
         Timer1->start();
         deviceTimer_->start();

@@ -1,9 +1,8 @@
-// The widgets' side of the core's views, the poll, and the action file's buttons.
+// The widgets' side of the core's views.
 #include "ui/form1_views.h"
-#include "ui/form1.h"
+#include "ui/qt_text.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,12 +10,6 @@
 #include <QPushButton>
 
 namespace vantaro {
-
-namespace {
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-} // namespace
 
 // ---- action list box ----------------------------------------------------------------------
 
@@ -100,66 +93,12 @@ void OutputList::addItem(const std::string& text) {
     if (before < 0) list_->setCurrentIndex(-1);
 }
 
-int OutputList::count() const {
-    return list_->count();
-}
 void OutputList::setCurrentIndex(int index) {
     list_->setCurrentIndex(index);
-}
-int OutputList::currentIndex() const {
-    return list_->currentIndex();
 }
 
 void LagLabel::setLagCaption(std::string_view caption) {
     label_->setText(qs(caption));
-}
-
-// ---- the tick and the action file's buttons -------------------------------------------------
-
-void Form1::tick() {
-    if (shutDown_) return;
-    core_->tick();
-    refreshLog();
-}
-
-void Form1::checkDevices() {
-    if (shutDown_) return;
-    core_->checkDevices();
-    refreshLog();
-}
-
-void Form1::loadActions() {
-    const LoadResult r = core_->loadActions();
-    if (r.outcome == LoadOutcome::Ended) ended_ = true;
-    if (r.showExport) Command8->show();
-}
-
-void Form1::importClicked() {
-    const QString chosen = ui_.importFileName();
-    if (chosen.isEmpty()) return;
-    const LoadResult r = core_->importActions(std::filesystem::path(chosen.toStdString()));
-    if (r.outcome == LoadOutcome::Ended) ended_ = true;
-    if (r.showExport) Command8->show();
-    // A rebuilt list has no line chosen: Save and Delete would have nothing to work on.
-    if (selectedLine() < 0) {
-        Command2->hide();
-        Command3->hide();
-    }
-}
-
-void Form1::routeClicked() {
-    // A MIDI system that went away is dealt with before the picker looks at the ports.
-    core_->checkDevices();
-    const RoutePickerList list = core_->routing().loadPicker();
-    std::vector<bool> selected = list.selected;
-    if (ui_.pickRoutes(list.names, selected)) core_->routing().confirmPicker(selected);
-    refreshLog();
-}
-
-void Form1::exportClicked() {
-    const QString chosen = ui_.exportFileName();
-    if (chosen.isEmpty()) return;
-    (void)core_->exportActions(std::filesystem::path(chosen.toStdString()));
 }
 
 } // namespace vantaro

@@ -1,6 +1,6 @@
 #pragma once
 // The widgets the program core writes, each adapter holding only the widgets it writes.
-#include "core/program_core.h"
+#include "core/front_end.h"
 
 #include <array>
 #include <cstdint>
@@ -70,9 +70,7 @@ public:
     explicit OutputList(QComboBox* list) : list_(list) {}
     void clear() override;
     void addItem(const std::string& text) override;
-    int count() const override;
     void setCurrentIndex(int index) override;
-    int currentIndex() const override;
 
 private:
     QComboBox* list_;

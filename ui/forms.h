@@ -1,6 +1,6 @@
 #pragma once
 // The program's small windows: delete confirmation, splash, MIDI error window, routing picker.
-#include "engine/ui_port.h"
+#include "core/front_end.h"
 
 #include <QDialog>
 #include <QPixmap>

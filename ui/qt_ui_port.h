@@ -1,6 +1,6 @@
 #pragma once
 // The program's modal windows behind the core's UiPort, plus the few the window itself opens.
-#include "engine/ui_port.h"
+#include "core/front_end.h"
 
 #include <QString>
 #include <functional>

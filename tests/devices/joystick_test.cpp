@@ -53,6 +53,9 @@ protected:
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         ini = dir / "jmconfig.ini";
+        // A configured file in the compact view: no first run unless a test asks for one.
+        EXPECT_TRUE(writeSetting(ini, "General", "config", " 1"));
+        EXPECT_TRUE(writeSetting(ini, "General", "bigform", " 0"));
     }
     ~JoystickTest() override {
         sticks.clear();
@@ -64,19 +67,28 @@ protected:
         sticks.push_back(std::make_unique<VirtualStick>(name));
         return *sticks.back();
     }
-    // The joystick as the program core holds it, with this test's view of the list and labels.
-    Joystick& makeJoystick() {
+    // The joystick as the program core holds it after start-up, with this test's view of the
+    // list and labels. What start-up could not use is in reports.
+    const Joystick& start() {
         CoreOptions options;
         options.dataFolder = dir;
         CoreViews views = nullViews.views();
         core = std::make_unique<ProgramCore>(
             CoreDevices{*api, midi, inputs, nullptr},
             CoreViews{views.actionList, views.status, view, views.outputs, views.lag}, ui, clock, options);
+        reports = core->start().reports;
         return core->joystick();
     }
-    int list() { return core->listJoysticks(); }
+    // One tick of the program, in the expanded or the compact view.
     void poll(bool expanded = false) {
-        core->joystick().readJoystick(core->joystickState(), core->captureRecord(), expanded);
+        core->setExpandedView(expanded ? 1 : 0);
+        core->tick();
+    }
+    // Every axis centred at c.
+    void centres(std::uint32_t c) {
+        JoyInfoEx r;
+        r.dwXpos = r.dwYpos = r.dwZpos = r.dwRpos = r.dwUpos = r.dwVpos = c;
+        core->setCentres(r);
     }
     std::string iniText() {
         std::ifstream in(ini);
@@ -98,7 +110,10 @@ protected:
     test::ScriptedUi ui;
     ManualClock clock;
     std::unique_ptr<ProgramCore> core;
+    std::vector<std::string> reports;
 };
+
+const std::vector<std::string> kOverflow = {"Overflow  6"};
 
 TEST_F(JoystickTest, ListsOnlyIdsWithCapabilitiesAndSelectsTheStoredPosition) {
     plug("Stick A");
@@ -109,8 +124,8 @@ TEST_F(JoystickTest, ListsOnlyIdsWithCapabilitiesAndSelectsTheStoredPosition) {
     c.button(4, true);
     store("DeviceNumber", " 1");
 
-    Joystick& j = makeJoystick();
-    EXPECT_EQ(list(), 0);
+    const Joystick& j = start();
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(view.entries, (std::vector<std::string>{"Stick A", "Stick C"}));
     EXPECT_EQ(j.joystickCount(), 2);
     EXPECT_EQ(j.joystickIds()[1], 2);
@@ -133,8 +148,8 @@ TEST_F(JoystickTest, AStoredPositionOutsideTheListSelectsNothing) {
     VirtualStick& a = plug("Only stick");
     a.button(0, true);
     store("DeviceNumber", " 1");
-    Joystick& j = makeJoystick();
-    EXPECT_EQ(list(), 0);
+    const Joystick& j = start();
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(view.selected, -1);
     EXPECT_EQ(j.joystickId(), 0);
     EXPECT_NE(iniText().find("DeviceNumber= 1"), std::string::npos) << "left as stored";
@@ -145,47 +160,54 @@ TEST_F(JoystickTest, AStoredPositionOutsideTheListSelectsNothing) {
 TEST_F(JoystickTest, StoredPositionsThatAreNotSmallNumbers) {
     plug("Stick");
     store("DeviceNumber", "70000");
-    EXPECT_EQ((makeJoystick(), list()), kOverflowError);
+    start();
+    EXPECT_EQ(reports, kOverflow);
     EXPECT_EQ(view.selected, -1);
 
     view = RecordingView{};
     store("DeviceNumber", "junk");
-    EXPECT_EQ((makeJoystick(), list()), 0);
+    start();
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(view.selected, 0) << "text without a number reads as 0";
 
     view = RecordingView{};
     store("DeviceName", ""); // the choice above stored its name too: back to a file without one
     store("DeviceNumber", "-1");
-    EXPECT_EQ((makeJoystick(), list()), 0);
+    start();
+    EXPECT_TRUE(reports.empty());
     EXPECT_EQ(view.selected, -1);
 }
 
 TEST_F(JoystickTest, WithoutAJoystickThePollMakesTheHatCentredAndKeepsTheRest) {
-    makeJoystick();
-    EXPECT_EQ(list(), 0);
+    start();
     EXPECT_TRUE(view.entries.empty());
     EXPECT_TRUE(view.promptHidden);
     EXPECT_TRUE(view.buttonHidden);
-    core->captureRecord().povDirection = 9000;
-    core->captureRecord().buttonMask = 6;
-    core->captureRecord().axisMask = 3;
     poll(true);
-    EXPECT_EQ(core->captureRecord().povDirection, 65535);
-    EXPECT_EQ(core->captureRecord().buttonMask, 6);
-    EXPECT_EQ(core->captureRecord().axisMask, 3);
     EXPECT_EQ(view.labelWrites, 0);
+
+    // The poll itself, on a capture that holds something.
+    Joystick none(*api);
+    EXPECT_EQ(none.listJoysticks(std::int16_t{0}), 0);
+    JoystickState state;
+    state.joystickReading.dwXpos = 7;
+    ActionRecord capture;
+    capture.povDirection = 9000;
+    capture.buttonMask = 6;
+    capture.axisMask = 3;
+    const Joystick::Polled polled = none.readJoystick(state, capture, true);
+    EXPECT_FALSE(polled.basic || polled.extended) << "no device call";
+    EXPECT_EQ(capture.povDirection, 65535);
+    EXPECT_EQ(capture.buttonMask, 6);
+    EXPECT_EQ(capture.axisMask, 3);
+    EXPECT_EQ(state.joystickReading.dwXpos, 7u);
 }
 
 TEST_F(JoystickTest, DeadZoneEdgesBelongToTheZone) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
-    std::uint32_t* centres[6] = {
-        &core->joystickState().calibrationCentre.dwXpos, &core->joystickState().calibrationCentre.dwYpos,
-        &core->joystickState().calibrationCentre.dwZpos, &core->joystickState().calibrationCentre.dwRpos,
-        &core->joystickState().calibrationCentre.dwUpos, &core->joystickState().calibrationCentre.dwVpos};
-    for (auto* c : centres)
-        *c = 32768;
-    core->joystickState().centreWidth = 7000;
+    start();
+    centres(32768);
+    core->setCentreWidth(7000, false);
 
     // Readings 25768 and 39768 lie on the edges; one unit further is outside.
     const std::int16_t inside[6] = {25768 - 32768, 39768 - 32768, 0, 25768 - 32768, 39768 - 32768, 0};
@@ -213,43 +235,46 @@ TEST_F(JoystickTest, DeadZoneEdgesBelongToTheZone) {
 
 TEST_F(JoystickTest, CentresNearTheThirtyTwoBitLimitsDoNotOverflow) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
+    start();
     s.axis(0, 32767);  // X 65535
     s.axis(1, -32768); // Y 0
     // Z, R, U and V rest at 32768.
     constexpr std::int32_t big = std::numeric_limits<std::int32_t>::max();
     constexpr std::int32_t small = std::numeric_limits<std::int32_t>::min();
-    JoyInfoEx& c = core->joystickState().calibrationCentre;
+    JoyInfoEx c;
     c.dwXpos = static_cast<std::uint32_t>(big);
     c.dwYpos = static_cast<std::uint32_t>(small);
     c.dwZpos = static_cast<std::uint32_t>(big);
     c.dwRpos = static_cast<std::uint32_t>(small);
     c.dwUpos = c.dwVpos = 32768;
-    core->joystickState().centreWidth = 20000;
+    core->setCentres(c);
+    core->setCentreWidth(20000, false);
     poll();
     EXPECT_EQ(core->captureRecord().axisMask, 1 | 2 | 4 | 8);
 
     // The widest width: a centre at the top reaches down to 0, one at the bottom up to -1.
-    core->joystickState().centreWidth = big;
+    core->setCentreWidth(big, false);
     poll();
     EXPECT_EQ(core->captureRecord().axisMask, 2 | 8);
     c.dwXpos = static_cast<std::uint32_t>(small);
     c.dwYpos = static_cast<std::uint32_t>(big);
+    core->setCentres(c);
     poll();
     EXPECT_EQ(core->captureRecord().axisMask, 1 | 8);
 
     // A negative width from a hand-edited file: nothing lies inside.
-    core->joystickState().centreWidth = small;
-    c = core->joystickState().joystickReading;
+    core->setCentreWidth(small, false);
+    core->setCentres(core->joystickState().joystickReading);
     poll();
     EXPECT_EQ(core->captureRecord().axisMask, 63);
 }
 
-TEST_F(JoystickTest, AutoCentreKeepsEveryAxisCentredForTheWholeRun) {
+TEST_F(JoystickTest, AFirstRunKeepsEveryAxisCentredForTheWholeRun) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
-    core->joystickState().autoCentre = 1;
-    core->joystickState().centreWidth = 0;
+    std::filesystem::remove(ini); // a new settings file
+    start();
+    ASSERT_TRUE(core->joystickState().autoCentre);
+    core->setCentreWidth(0, false);
     const std::int16_t moves[][6] = {{32767, -32768, 100, 0, -5, 7}, {-32768, 32767, 0, 20000, 1, -1}};
     for (const auto& m : moves) {
         for (int a = 0; a < 6; ++a)
@@ -269,8 +294,8 @@ TEST_F(JoystickTest, AutoCentreKeepsEveryAxisCentredForTheWholeRun) {
 
 TEST_F(JoystickTest, CalibrateMakesTheLastReadingTheCentreAndStoresFourAxes) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
-    core->joystickState().centreWidth = 7000;
+    start();
+    core->setCentreWidth(7000, false);
     const std::int16_t held[6] = {20000, -20000, 12000, -12000, 30000, 25000};
     for (int a = 0; a < 6; ++a)
         s.axis(a, held[a]);
@@ -306,9 +331,11 @@ TEST_F(JoystickTest, CalibrateMakesTheLastReadingTheCentreAndStoresFourAxes) {
 
 TEST_F(JoystickTest, CentreWidthIsStoredAndUsedFromTheNextPoll) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
-    core->joystickState().calibrationCentre.dwXpos = 32768;
-    core->joystickState().centreWidth = 7000;
+    start();
+    JoyInfoEx c;
+    c.dwXpos = 32768;
+    core->setCentres(c);
+    core->setCentreWidth(7000, false);
     s.axis(0, 5000);
     poll();
     EXPECT_EQ(core->captureRecord().axisMask & 1, 0);
@@ -320,7 +347,7 @@ TEST_F(JoystickTest, CentreWidthIsStoredAndUsedFromTheNextPoll) {
 
 TEST_F(JoystickTest, ExpandedViewLabelsAreWrittenOnlyWhenTheyChange) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
+    start();
     s.axis(0, -32768);
     s.axis(3, 100);
     s.button(0, true);
@@ -350,16 +377,21 @@ TEST_F(JoystickTest, ExpandedViewLabelsAreWrittenOnlyWhenTheyChange) {
     EXPECT_EQ(view.labelWrites, 11);
     EXPECT_EQ(view.label1[1], "Y Position:  65535");
 
-    core->joystick().invalidateRawLabels();
+    // A stick that comes changes the list: every label is written once more.
+    VirtualStick& other = plug("Other");
+    core->checkDevices();
     poll(true);
     EXPECT_EQ(view.labelWrites, 21);
+    other.unplug();
 }
 
-TEST_F(JoystickTest, UnpluggingMidRunReleasesButtonsAndHatAndKeepsTheAxes) {
+TEST_F(JoystickTest, UnpluggedMidRunTheLastReadingStaysUntilTheDeviceCheckLetsGo) {
     VirtualStick& s = plug("Stick");
-    (makeJoystick(), list());
-    core->joystickState().calibrationCentre.dwXpos = 32768;
-    core->joystickState().centreWidth = 1000;
+    start();
+    JoyInfoEx c;
+    c.dwXpos = 32768;
+    core->setCentres(c);
+    core->setCentreWidth(1000, false);
     s.axis(0, 32767);
     s.button(2, true);
     s.hat(SDL_HAT_RIGHT);
@@ -369,14 +401,19 @@ TEST_F(JoystickTest, UnpluggingMidRunReleasesButtonsAndHatAndKeepsTheAxes) {
     for (int i = 0; i < 3; ++i)
         poll(true);
     EXPECT_EQ(view.labelWrites, writes) << "a failing reading leaves the labels alone";
+    EXPECT_EQ(core->captureRecord().buttonMask, 4) << "a failed reading leaves the record as it was";
+
+    core->checkDevices();
+    poll(true);
     EXPECT_EQ(core->captureRecord().buttonMask, 0) << "no button may stay held by a stick that is gone";
     EXPECT_EQ(core->captureRecord().povDirection, 65535);
     EXPECT_EQ(core->captureRecord().axisMask & 1, 1);
     EXPECT_EQ(core->joystickState().joystickReading.dwXpos, 65535u);
 
-    // Plugged back in, the same id is read again.
+    // Plugged back in, the same stick is chosen and read again.
     VirtualStick& again = plug("Stick");
     again.button(0, true);
+    core->checkDevices();
     poll(true);
     EXPECT_EQ(core->captureRecord().buttonMask, 1);
     EXPECT_EQ(core->captureRecord().povDirection, 65535);
@@ -389,7 +426,7 @@ TEST_F(JoystickTest, TwoSticksOfOneNameAreToldApartByPosition) {
     plug("Twin");
     store("DeviceName", "Twin");
     store("DeviceNumber", "1");
-    (makeJoystick(), list());
+    start();
     EXPECT_EQ(core->joystick().chosenPosition(), 1) << "the stored position decides";
     const std::int32_t chosenId = core->joystick().joystickId();
 

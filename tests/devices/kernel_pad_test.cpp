@@ -37,21 +37,23 @@ TEST(KernelPad, PlaysIsLetGoOfWhenUnpluggedIsChosenAgainAndIsToldApartFromItsTwi
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Joystick", "DeviceNumber", " 1"));
     SdlJoystickApi sticks;
     test::MidiProgram p(folder.path(), &sticks);
-    p.rig->listOutputs();
+    // Start-up lists the sticks once SDL has found both pads.
+    ASSERT_TRUE(test::waitUntil([&] { return sticks.joyGetNumDevs() >= 2 && SDL_NumJoysticks() == 2; }, 30000));
+    p.rig->start();
     ASSERT_TRUE(p.rig->selectOutput(p.outputPosition(synth.inputName())));
-    ActionList& list = p.rig->actionList();
+    ActionList list;
     list[++list.actionCount] = test::buttonAction(1);                         // note 60
     list[++list.actionCount] = test::joystickAction(kControllerChange, 0, 1); // stick: CC 1
     list[list.actionCount].axisMask = 1;
     list[++list.actionCount] = test::joystickAction(kControllerChange, 0, 64); // hat up: CC 64
     list[list.actionCount].povDirection = 0;
     list[++list.actionCount] = test::buttonAction(2, kNoteOn, 0, 61); // note 61
-    JoyInfoEx& centre = p.rig->joystickState().calibrationCentre;
+    p.rig->playActions(list);
+    JoyInfoEx centre;
     centre.dwXpos = centre.dwYpos = centre.dwZpos = centre.dwRpos = centre.dwUpos = centre.dwVpos = 32768;
+    p.rig->setCentres(centre);
     p.rig->setCentreWidth(7000, false);
 
-    ASSERT_TRUE(p.settle([&] { return p.rig->joystick().joystickCount() == 2; }, 30000));
-    p.rig->listJoysticks();
     ASSERT_EQ(p.rig->joystick().chosenPosition(), 1) << "two of one name: the stored position";
     const auto play = [&] {
         p.rig->tick();

@@ -1,14 +1,14 @@
 // What the engine composes, sends and logs, and how it copes with damaged records.
 #include "engine_harness.h"
 #include "midi/midi_send.h"
-#include "support/fake_midi_out.h"
-#include "support/scripted_ui.h"
+#include "support/core_rig.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 
 using namespace vantaro;
 using namespace vantaro::testing;
@@ -127,23 +127,26 @@ TEST(DamagedRecords, EntryZeroIsNeverEvaluated) {
     EXPECT_TRUE(h.tick().empty());
 }
 
-// The engine in front of the real send path: a failing output opens the error window once.
+// The engine in front of the program's send path: a failing output opens the error window once.
 namespace {
 // An open output whose every send fails, as a busy driver's does.
 struct FailingSend {
     FailingSend() {
-        sender.open(0);
-        out.sendResult = MIDIERR_NOTREADY;
+        rig.midi.names = {"Busy synth"};
+        rig->start();
+        rig.midi.sendResult = MIDIERR_NOTREADY;
     }
-    test::FakeMidiOut out{{"Busy synth"}};
-    test::ScriptedUi ui;
-    MidiSender sender{out, ui};
+    test::CoreRig rig;
+    test::FakeMidiOut& out = rig.midi;
+    test::ScriptedUi& ui = rig.ui;
+    ProgramCore& sender = *rig.core;
 };
 } // namespace
 
 TEST(SendFailures, ErrorWindowShowsTheCodeAndStopWarningsSilencesIt) {
     FailingSend f;
-    auto& [out, ui, sender] = f;
+    auto [out, ui, sender] = std::tie(f.out, f.ui, f.sender);
+    ASSERT_TRUE(sender.midiSender().isOpen());
     EXPECT_EQ(sender.sendShortMessage(0x90), 67);
     ASSERT_EQ(ui.midiErrors.size(), 1u);
     EXPECT_EQ(ui.midiErrors[0], " 67 : Hardware is still busy.");
@@ -159,7 +162,7 @@ TEST(SendFailures, ErrorWindowShowsTheCodeAndStopWarningsSilencesIt) {
 
 TEST(SendFailures, NoSecondWindowOverTheFirst) {
     FailingSend f;
-    auto& [out, ui, sender] = f;
+    auto [out, ui, sender] = std::tie(f.out, f.ui, f.sender);
     int nestedResult = 0;
     ui.whileOpen = [&] {
         nestedResult = sender.sendShortMessage(0x80);
@@ -185,7 +188,7 @@ TEST(SendFailures, ErrorTextsForEveryKnownCode) {
 
 TEST(SendFailures, EngineKeepsTheNewValueWhenTheSendFails) {
     FailingSend f;
-    auto& [out, ui, sender] = f;
+    auto [out, ui, sender] = std::tie(f.out, f.ui, f.sender);
     EngineHarness h;
     EngineIo io{h.list, h.capture, h.joystick, h.glove, h.expandedView, h.log, h.clock, sender};
     h.add(buttonAction(1, kControllerChange, 0, 7)).increment = 10;

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <deque>
 #include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 using namespace vantaro;
@@ -118,109 +115,58 @@ TEST(DescribeAction, GloveActions) {
 
 namespace {
 
-// The action list box as a record of what it was told; widths are scripted per line.
-class ListRecorder : public ActionListView {
-public:
-    std::deque<double> widths;
-    std::vector<std::string> lines;
-    std::vector<std::int32_t> extents;
-
-    double lineWidth(std::string_view) override {
-        const double w = widths.front();
-        widths.pop_front();
-        return w;
-    }
-    void setHorizontalExtent(std::int32_t pixels) override { extents.push_back(pixels); }
-    void addLine(std::string_view line) override { lines.emplace_back(line); }
-    void clear() override { lines.clear(); }
-};
-
-} // namespace
-
-TEST(AppendActionLine, ExtentFollowsTheWidestLineRoundedHalfToEven) {
-    ListRecorder list;
-    std::int32_t widest = 0;
-    ActionRecord r = joystickAction();
-    list.widths = {100.5, 99.0, 101.5, 102.4, 1e300, std::nan("")};
-
-    appendActionLine(list, widest, r); // 100.5 -> 100
-    EXPECT_EQ(widest, 100);
-    appendActionLine(list, widest, r); // narrower: extent kept
-    appendActionLine(list, widest, r); // 101.5 -> 102
-    appendActionLine(list, widest, r); // 102.4 -> 102, not wider
-    appendActionLine(list, widest, r); // no width that fits: extent kept, line still added
-    appendActionLine(list, widest, r);
-    EXPECT_EQ(list.extents, (std::vector<std::int32_t>{125, 127}));
-    EXPECT_EQ(widest, 102);
-    ASSERT_EQ(list.lines.size(), 6u);
-    EXPECT_EQ(list.lines[0], describeAction(r));
-
-    // Clearing the list does not shrink the extent.
-    list.clear();
-    list.widths = {50};
-    appendActionLine(list, widest, r);
-    EXPECT_EQ(list.extents.size(), 2u);
-    EXPECT_EQ(list.lines.size(), 1u);
-}
-
-namespace {
-
-class StatusRecorder : public StatusView {
-public:
-    std::vector<std::pair<std::string, std::string>> writes;
-
-    void setLiveText(LiveText box, std::string_view text) override {
-        static const char* names[] = {"Text1", "Text2", "Text7", "Text11", "Text12"};
-        writes.emplace_back(names[static_cast<int>(box)], text);
-    }
-    void setValueLabel(int element, std::string_view text) override {
-        writes.emplace_back("Label11(" + std::to_string(element) + ")", text);
-    }
-    std::vector<std::pair<std::string, std::string>> take() { return std::exchange(writes, {}); }
-};
-
 using Writes = std::vector<std::pair<std::string, std::string>>;
+
+// The texts that changed since the last look, named after the widgets they go to.
+Writes take(ShownTexts& shown) {
+    static const char* names[] = {"Text1", "Text2", "Text7", "Text11", "Text12"};
+    Writes writes;
+    shown.takeChanged(
+        [&](LiveText box, std::string_view text) { writes.emplace_back(names[static_cast<int>(box)], text); },
+        [&](int element, std::string_view text) {
+            writes.emplace_back("Label11(" + std::to_string(element) + ")", text);
+        });
+    return writes;
+}
 
 } // namespace
 
 TEST(UpdateStatus, JoystickBoxesAreWrittenOnlyWhenTheirTextChanges) {
-    StatusRecorder view;
     ShownTexts shown;
     ActionRecord capture;
     capture.povDirection = kPovCentred;
     GloveState glove; // no glove
 
-    updateStatus(view, shown, capture, false, glove, true);
-    EXPECT_TRUE(view.take().empty()); // no joystick listed: nothing is touched
+    updateStatus(shown, capture, false, glove, true);
+    EXPECT_TRUE(take(shown).empty()); // no joystick listed: nothing is touched
 
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text1", ""}, {"Text2", ""}, {"Text7", ""}}));
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_TRUE(view.take().empty());
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text1", ""}, {"Text2", ""}, {"Text7", ""}}));
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_TRUE(take(shown).empty());
 
     capture.buttonMask = 0b101;
     capture.axisMask = 2;
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text1", " 1, 3"}, {"Text2", "y"}}));
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text1", " 1, 3"}, {"Text2", "y"}}));
 
     capture.povDirection = 31500;
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text7", "Up-Left"}}));
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text7", "Up-Left"}}));
 
     // Without a joystick the boxes keep what they showed; when it comes back only changes are written.
     capture.buttonMask = 0;
-    updateStatus(view, shown, capture, false, glove, true);
-    EXPECT_TRUE(view.take().empty());
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text1", ""}}));
+    updateStatus(shown, capture, false, glove, true);
+    EXPECT_TRUE(take(shown).empty());
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text1", ""}}));
 
     shown.forget(); // widgets made anew: everything is written once more
-    updateStatus(view, shown, capture, true, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text1", ""}, {"Text2", "y"}, {"Text7", "Up-Left"}}));
+    updateStatus(shown, capture, true, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text1", ""}, {"Text2", "y"}, {"Text7", "Up-Left"}}));
 }
 
 TEST(UpdateStatus, GloveBoxesAndValueLabels) {
-    StatusRecorder view;
     ShownTexts shown;
     ActionRecord capture;
     GloveState glove;
@@ -231,11 +177,11 @@ TEST(UpdateStatus, GloveBoxesAndValueLabels) {
     glove.gloveButtons = {1, 0, 255};
     glove.glovePose = {-0.5f, 0.9f, 100.25f, -3.0f, 1e20f, std::numeric_limits<float>::quiet_NaN()};
 
-    updateStatus(view, shown, capture, false, glove, false); // collapsed view: no labels
-    EXPECT_EQ(view.take(), (Writes{{"Text11", "Y,Roll"}, {"Text12", "Middle,Thumb"}}));
+    updateStatus(shown, capture, false, glove, false); // collapsed view: no labels
+    EXPECT_EQ(take(shown), (Writes{{"Text11", "Y,Roll"}, {"Text12", "Middle,Thumb"}}));
 
-    updateStatus(view, shown, capture, false, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Label11(14)", " 0"},
+    updateStatus(shown, capture, false, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Label11(14)", " 0"},
                                    {"Label11(15)", " 63"},
                                    {"Label11(16)", " 12"},
                                    {"Label11(17)", " 5"},
@@ -253,11 +199,11 @@ TEST(UpdateStatus, GloveBoxesAndValueLabels) {
     glove.glovePose[1] = 0.2f; // floor unchanged
     glove.glovePose[3] = -3.5f;
     glove.fingerBent = {};
-    updateStatus(view, shown, capture, false, glove, true);
-    EXPECT_EQ(view.take(), (Writes{{"Text12", ""}, {"Label11(25)", "-4"}}));
+    updateStatus(shown, capture, false, glove, true);
+    EXPECT_EQ(take(shown), (Writes{{"Text12", ""}, {"Label11(25)", "-4"}}));
 
     glove.glovePresent = 0; // not found at start-up: never written
     glove.fingerBent = {1, 1, 1, 1, 1};
-    updateStatus(view, shown, capture, false, glove, true);
-    EXPECT_TRUE(view.take().empty());
+    updateStatus(shown, capture, false, glove, true);
+    EXPECT_TRUE(take(shown).empty());
 }

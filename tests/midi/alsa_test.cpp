@@ -27,7 +27,7 @@ std::uint32_t packed(const Bytes& m) {
 
 std::vector<std::string> listed(test::MidiProgram& p) {
     std::vector<std::string> names;
-    for (int i = 0; i < p.rig.views.outputs.count(); ++i) {
+    for (int i = 0; i < static_cast<int>(p.rig.views.outputs.entries.size()); ++i) {
         std::string name;
         p.output.midiOutGetDevCaps(static_cast<std::uint32_t>(i), name);
         names.push_back(name);
@@ -43,7 +43,7 @@ TEST(Alsa, TheStoredOutputOpensAndEveryKindArrivesAsSentAlsoThroughTheProgramsOw
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceName", "vt-synth:in 150:0"));
     test::MidiProgram p(folder.path());
     ASSERT_EQ(p.output.system(), MidiSystem::Alsa);
-    p.rig->listOutputs();
+    p.rig->start();
 
     const std::vector<std::string> names = listed(p);
     ASSERT_FALSE(names.empty());
@@ -60,7 +60,7 @@ TEST(Alsa, TheStoredOutputOpensAndEveryKindArrivesAsSentAlsoThroughTheProgramsOw
         {0x90, 60, 100}, {0x80, 60, 0}, {0xA1, 61, 20}, {0xB2, 7, 99}, {0xC3, 5}, {0xD4, 33}, {0xE5, 0, 64},
         {0x9F, 127, 0},  {0xF2, 1, 2},  {0xF3, 4},      {0xF8},        {0xFA},    {0xFC}};
     for (const Bytes& m : kinds)
-        ASSERT_EQ(p.rig->midiSender().sendShortMessage(packed(m)), 0);
+        ASSERT_EQ(p.rig->sendShortMessage(packed(m)), 0);
     ASSERT_TRUE(test::waitUntil([&] { return synth.received().size() >= kinds.size(); }, 30000));
     EXPECT_EQ(synth.received(), kinds);
 
@@ -68,7 +68,7 @@ TEST(Alsa, TheStoredOutputOpensAndEveryKindArrivesAsSentAlsoThroughTheProgramsOw
     ASSERT_TRUE(p.rig->selectOutput(static_cast<int>(names.size()) - 1));
     ASSERT_TRUE(test::waitUntil([&] { return !synth.hasSender(); }, 30000)) << "the synth was let go";
     ASSERT_TRUE(synth.connectFrom("Vantaro", kVirtualOutputName));
-    ASSERT_EQ(p.rig->midiSender().sendShortMessage(packed({0x90, 64, 1})), 0);
+    ASSERT_EQ(p.rig->sendShortMessage(packed({0x90, 64, 1})), 0);
     ASSERT_TRUE(test::waitUntil([&] { return synth.received().size() > kinds.size(); }, 30000));
     EXPECT_EQ(synth.received().back(), (Bytes{0x90, 64, 1}));
 }
@@ -78,7 +78,7 @@ TEST(Alsa, RoutedMessagesArriveInOrderAndASourceBackUnderAnotherNumberIsRoutedAg
     SeqClient synth("vt-synth");
     auto keys = std::make_unique<SeqClient>("vt-keys");
     test::MidiProgram p;
-    p.rig->listOutputs();
+    p.rig->start();
     ASSERT_TRUE(p.rig->selectOutput(p.outputPosition(synth.inputName())));
     p.route(keys->outputName());
     ASSERT_TRUE(test::waitUntil([&] { return synth.hasSender() && keys->hasReader(); }, 30000));
@@ -103,7 +103,7 @@ TEST(Alsa, RoutedMessagesArriveInOrderAndASourceBackUnderAnotherNumberIsRoutedAg
     keys.reset();
     const auto& routed = p.rig->routing().routeSelected();
     ASSERT_TRUE(
-        p.settle([&] { return std::all_of(routed.begin(), routed.end(), [](auto r) { return r == 0; }); }));
+        p.settle([&] { return std::all_of(routed.begin(), routed.end(), [](bool r) { return !r; }); }));
     std::vector<std::unique_ptr<SeqClient>> fillers;
     keys = SeqClient::again("vt-keys", old, fillers);
     ASSERT_NE(keys->client(), old);
@@ -119,7 +119,7 @@ TEST(Alsa, TheChosenOutputBackUnderAnotherNumberIsConnectedAgainAndNewPortsAreLi
     auto synth = std::make_unique<SeqClient>("vt-synth");
     test::TempFolder folder;
     test::MidiProgram p(folder.path());
-    p.rig->listOutputs();
+    p.rig->start();
     ASSERT_TRUE(p.rig->selectOutput(p.outputPosition(synth->inputName())));
     ASSERT_TRUE(test::waitUntil([&] { return synth->hasSender(); }, 30000));
 
@@ -131,7 +131,7 @@ TEST(Alsa, TheChosenOutputBackUnderAnotherNumberIsConnectedAgainAndNewPortsAreLi
     ASSERT_NE(synth->client(), old);
     ASSERT_TRUE(p.settle([&] { return p.connected() && synth->hasSender(); }, 30000));
     EXPECT_EQ(p.rig->messageLog().text(), "Connected to the MIDI output \"vt-synth:in\".\r\n");
-    ASSERT_EQ(p.rig->midiSender().sendShortMessage(packed({0x90, 60, 100})), 0);
+    ASSERT_EQ(p.rig->sendShortMessage(packed({0x90, 60, 100})), 0);
     EXPECT_TRUE(test::waitUntil(
         [&] {
             return synth->received() == std::vector<Bytes>{{0x90, 60, 100}};
@@ -141,13 +141,13 @@ TEST(Alsa, TheChosenOutputBackUnderAnotherNumberIsConnectedAgainAndNewPortsAreLi
 
     // A MIDI interface's driver comes (a virtual one here, with four ports): they are listed at
     // the next look, which the window takes four times a second.
-    const int before = p.rig.views.outputs.count();
+    const int before = static_cast<int>(p.rig.views.outputs.entries.size());
     RtMidiOutput watcher(MidiSystem::Alsa);
     const std::uint32_t ports = watcher.midiOutGetNumDevs();
     ASSERT_EQ(std::system("modprobe snd-virmidi"), 0);
     ASSERT_TRUE(test::waitUntil([&] { return watcher.midiOutGetNumDevs() == ports + 4; }, 30000));
     p.rig->checkDevices();
-    EXPECT_EQ(p.rig.views.outputs.count(), before + 4);
+    EXPECT_EQ(static_cast<int>(p.rig.views.outputs.entries.size()), before + 4);
     const std::vector<std::string> names = listed(p);
     EXPECT_EQ(std::count_if(names.begin(), names.end(),
                             [](const std::string& n) { return n.rfind("Virtual Raw MIDI", 0) == 0; }),

@@ -27,10 +27,9 @@ protected:
         ASSERT_FALSE(test::jackServerName().empty()) << "VANTARO_JACK_SERVER is not set";
         setenv("JACK_DEFAULT_SERVER", test::jackServerName().c_str(), 1);
     }
-    // Chooses the output whose entry is name, as a user does in the list.
-    static void choose(test::CoreRig& rig, const std::string& name) {
-        rig->listOutputs();
-        RtMidiOutput& out = static_cast<RtMidiOutput&>(rig->midiSender().api());
+    // Starts the program and chooses the output whose entry is name, as a user does in the list.
+    static void startAndChoose(test::CoreRig& rig, RtMidiOutput& out, const std::string& name) {
+        rig->start();
         const int n = static_cast<int>(out.midiOutGetNumDevs());
         for (int id = 0; id < n; ++id) {
             std::string entry;
@@ -53,15 +52,15 @@ TEST_F(EndToEnd, AVirtualButtonPressReachesAJackReceiverAsANoteOn) {
     RtMidiOutput output;
     test::CoreRig rig({}, &output, &sticks);
     test::VirtualStick stick("E2E Stick");
-    rig->listJoysticks();
-    choose(rig, "vt-e2e-synth:in0");
+    startAndChoose(rig, output, "vt-e2e-synth:in0");
     ASSERT_TRUE(rig->midiSender().isOpen());
     ASSERT_TRUE(synth.waitConnected());
 
-    rig->actionList()[1] = test::buttonAction(1 << 2, kNoteOn, 2, 60); // button 3
-    rig->actionList()[1].high = 100;
-    rig->actionList().actionCount = 1;
-    rig->joystickState().autoCentre = 1;
+    ActionList list;
+    list[1] = test::buttonAction(1 << 2, kNoteOn, 2, 60); // button 3
+    list[1].high = 100;
+    list.actionCount = 1;
+    rig->playActions(list);
 
     rig->tick(); // the resting stick: nothing to send
     stick.button(2, true);
@@ -80,19 +79,19 @@ TEST_F(EndToEnd, BendingAGloveFingerPastTheThresholdSendsItsController) {
     RtMidiOutput output;
     GloveBridge bridge(test::binFolder());
     test::CoreRig rig({}, &output, nullptr, &bridge);
-    choose(rig, client + ":in0");
+    startAndChoose(rig, output, client + ":in0");
     ASSERT_TRUE(receiver.waitConnected());
-    GloveState& glove = rig->glove();
-    gloveStartUp(bridge, glove, rig.ui);
-    ASSERT_EQ(glove.glovePresent, 1);
+    ASSERT_TRUE(rig->glove().glovePresent);
     EXPECT_EQ(test::sdkCalls(), (std::vector<std::string>{"P5_Init", "P5_SetMouseState 0 0"}));
-    glove.fingerThreshold = 13;
+    rig->setFingerThreshold(13, false);
 
     ActionRecord ring = test::gloveAction(7);
     ring.channel = 2;
     ring.fingerSelect[2] = 1;
-    rig->actionList()[1] = ring;
-    rig->actionList().actionCount = 1;
+    ActionList list;
+    list[1] = ring;
+    list.actionCount = 1;
+    rig->playActions(list);
 
     p5sim_set_bends(63, 63, 13, 63, 63); // every other finger bent, the ring finger at the threshold
     rig->tick();
@@ -108,7 +107,7 @@ TEST_F(EndToEnd, BendingAGloveFingerPastTheThresholdSendsItsController) {
     // Anything sent after the two would be delivered by now too.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(receiver.received(), (std::vector<test::Bytes>{{0xB2, 7, 127}, {0xB2, 7, 64}}));
-    EXPECT_EQ(rig->midiSender().lastSendError(), 0);
+    EXPECT_EQ(rig->lastSendError(), 0);
     EXPECT_TRUE(rig.ui.messages.empty());
     rig->shutDown();
 }

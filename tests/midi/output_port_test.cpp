@@ -21,14 +21,14 @@ TEST(OutputChoice, FailedDevicesAreSkippedUntilOneOpensAndTheChoiceIsStored) {
     test::FakeMidiOut api({"Device 0", "Device 1", "Device 2"}, {MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
     test::CoreRig rig(folder.path(), &api);
     // No stored choice reads as position 0, which fails, and so on to the device that opens.
-    ASSERT_EQ(rig->listOutputs(), 0);
-    EXPECT_EQ(rig.views.outputs.count(), 3);
+    ASSERT_TRUE(rig->start().reports.empty());
+    EXPECT_EQ(rig.views.outputs.entries.size(), 3u);
     EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{0, 1, 2}));
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
+    EXPECT_EQ(rig.views.outputs.current, 2);
     EXPECT_TRUE(rig->midiSender().isOpen());
     EXPECT_EQ(stored(folder), "2");
     EXPECT_TRUE(rig.ui.messages.empty());
-    EXPECT_EQ(rig->midiSender().sendShortMessage(0x643C90), 0);
+    EXPECT_EQ(rig->sendShortMessage(0x643C90), 0);
     EXPECT_EQ(api.sent, (std::vector<std::uint32_t>{0x643C90}));
 
     // A settings file that cannot be written: the choice still opens, the user is told once.
@@ -45,7 +45,7 @@ TEST(OutputChoice, TheLastFailureIsReportedAndStillStored) {
     test::TempFolder folder;
     test::FakeMidiOut api({"A", "B", "C"}, {MMSYSERR_NOERROR, MMSYSERR_ALLOCATED, MMSYSERR_NODRIVER});
     test::CoreRig rig(folder.path(), &api);
-    rig->listOutputs();
+    rig->start();
     ASSERT_TRUE(rig->midiSender().isOpen());
     // Changing the choice closes the open device first, even though nothing opens after it.
     rig->selectOutput(1);
@@ -53,11 +53,11 @@ TEST(OutputChoice, TheLastFailureIsReportedAndStillStored) {
     EXPECT_TRUE(api.open.empty());
     EXPECT_FALSE(rig->midiSender().isOpen());
     ASSERT_EQ(rig.ui.messages, (std::vector<std::string>{"Couldn't open midi out, rc = 6"}));
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
+    EXPECT_EQ(rig.views.outputs.current, 2);
     EXPECT_EQ(stored(folder), "2");
     EXPECT_EQ(rig->outputPort().lastResult(), MMSYSERR_NODRIVER);
     // Sends then fail with the invalid-handle code through the error window.
-    EXPECT_EQ(rig->midiSender().sendShortMessage(0x643C90), 5);
+    EXPECT_EQ(rig->sendShortMessage(0x643C90), 5);
     EXPECT_EQ(rig.ui.midiErrors, (std::vector<std::string>{" 5 : Device handle is invalid."}));
 }
 
@@ -65,20 +65,24 @@ TEST(OutputChoice, StartUpOpensOnlyAValidStoredPosition) {
     test::TempFolder folder;
     const auto ini = folder / "jmconfig.ini";
     test::FakeMidiOut api({"A", "B"});
-    test::CoreRig rig(folder.path(), &api);
+    // Each start on its own: the stored number as the last run left it.
+    const auto startWith = [&](const char* number) {
+        EXPECT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", number));
+        test::CoreRig rig(folder.path(), &api);
+        return rig->start().reports;
+    };
 
-    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", " 1.5")); // rounds half to even: 2, no such entry
-    EXPECT_EQ(rig->listOutputs(), 0);
+    EXPECT_TRUE(startWith(" 1.5").empty()); // rounds half to even: 2, no such entry
     EXPECT_TRUE(api.opened.empty());
 
-    ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", "99999")); // no 16-bit number
-    EXPECT_EQ(rig->listOutputs(), kOverflowError);
+    EXPECT_EQ(startWith("99999"), std::vector<std::string>{"Overflow  6"}); // no 16-bit number
     EXPECT_TRUE(api.opened.empty());
 
     ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", " 1"));
-    EXPECT_EQ(rig->listOutputs(), 0);
+    test::CoreRig rig(folder.path(), &api);
+    EXPECT_TRUE(rig->start().reports.empty());
     EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{1}));
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 1);
+    EXPECT_EQ(rig.views.outputs.current, 1);
 
     rig->shutDown();
     EXPECT_TRUE(api.open.empty());
@@ -96,12 +100,12 @@ TEST(OutputChoice, TheRollOverNeverLandsOnTheProgramsOwnPort) {
     test::FakeMidiOut api({"Synth", "Sampler", kVirtualOutputName},
                           {MMSYSERR_NODRIVER, MMSYSERR_ALLOCATED, MMSYSERR_NOERROR});
     test::CoreRig rig(folder.path(), &api);
-    rig->listOutputs();
+    rig->start();
     // Both real devices failed: the message, and the virtual port was never tried.
     EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{0, 1}));
     EXPECT_EQ(rig.ui.messages, (std::vector<std::string>{"Couldn't open midi out, rc = 4"}));
     EXPECT_FALSE(rig->midiSender().isOpen());
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 1);
+    EXPECT_EQ(rig.views.outputs.current, 1);
 
     // Chosen on purpose, the virtual port opens.
     EXPECT_TRUE(rig->selectOutput(2));
@@ -113,14 +117,14 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     const auto ini = folder / "jmconfig.ini";
     test::FakeMidiOut api({"Synth", kVirtualOutputName});
     test::CoreRig rig(folder.path(), &api);
-    rig->listOutputs();
+    rig->start();
     ASSERT_TRUE(rig->midiSender().isOpen());
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth");
 
     // Another port comes first: the choice follows its device to position 1 and is stored so.
     api.names = {"Drums", "Synth", kVirtualOutputName};
     rig->checkDevices();
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 1);
+    EXPECT_EQ(rig.views.outputs.current, 1);
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceNumber"), "1");
     EXPECT_EQ(api.opened.size(), 1u) << "the open device stays open";
 
@@ -128,9 +132,9 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     api.names = {"Drums", kVirtualOutputName};
     api.open.clear(); // its port is gone
     rig->checkDevices();
-    EXPECT_EQ(rig.views.outputs.count(), 3);
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
-    EXPECT_EQ(rig->midiSender().sendShortMessage(0x403C90), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(rig.views.outputs.entries, (std::vector<std::string>{"Drums", kVirtualOutputName, "Synth"}));
+    EXPECT_EQ(rig.views.outputs.current, 2);
+    EXPECT_EQ(rig->sendShortMessage(0x403C90), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(rig.ui.midiErrors.size(), 1u);
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth") << "never moved to another device";
 
@@ -139,10 +143,10 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     rig->checkDevices();
     EXPECT_TRUE(rig->midiSender().isOpen());
     EXPECT_EQ(api.opened.back(), 0u);
-    EXPECT_EQ(rig.views.outputs.count(), 3);
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 0);
+    EXPECT_EQ(rig.views.outputs.entries.size(), 3u);
+    EXPECT_EQ(rig.views.outputs.current, 0);
     EXPECT_EQ(rig->messageLog().text(), "Connected to the MIDI output \"Synth\".\r\n");
-    EXPECT_EQ(rig->midiSender().sendShortMessage(0x403C90), 0);
+    EXPECT_EQ(rig->sendShortMessage(0x403C90), 0);
     rig->checkDevices(); // nothing changed: nothing more
     EXPECT_EQ(api.opened.size(), 2u);
 }
@@ -154,9 +158,9 @@ TEST(OutputChoice, AStoredNameWinsOverTheNumberAndIsWaitedFor) {
     ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceName", "Synth"));
     test::FakeMidiOut api({"Drums", kVirtualOutputName});
     test::CoreRig rig(folder.path(), &api);
-    rig->listOutputs();
+    rig->start();
     EXPECT_TRUE(api.opened.empty()) << "the stored name is not there yet: nothing else is opened";
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 2);
+    EXPECT_EQ(rig.views.outputs.current, 2);
 
     api.names = {"Drums", "Synth", kVirtualOutputName};
     rig->checkDevices();
@@ -167,7 +171,7 @@ TEST(OutputChoice, AStoredNameWinsOverTheNumberAndIsWaitedFor) {
     ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceName", ""));
     ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceNumber", " 0"));
     test::CoreRig older(folder.path(), &api);
-    older->listOutputs();
+    older->start();
     EXPECT_EQ(api.opened.back(), 0u);
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Drums");
 }

@@ -42,7 +42,7 @@ TEST(PortName, TheOutputIsStoredWithoutNumbersAndFoundUnderNewOnes) {
     ASSERT_TRUE(writeSetting(ini, "Midi", "DeviceName", "synth:in 140:0"));
     test::FakeMidiOut api({"Midi Through 14:0", "synth:in 128:0", "synth:in 129:0", kVirtualOutputName});
     test::CoreRig rig(folder.path(), &api);
-    rig->listOutputs();
+    rig->start();
     EXPECT_EQ(api.opened, (std::vector<std::uint32_t>{2})) << "two of that name: the stored position";
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "synth:in");
 
@@ -56,7 +56,7 @@ TEST(PortName, TheOutputIsStoredWithoutNumbersAndFoundUnderNewOnes) {
     api.names.insert(api.names.begin(), "Keys:out 20:0");
     rig->checkDevices();
     EXPECT_EQ(api.opened.size(), 2u);
-    EXPECT_EQ(rig.views.outputs.currentIndex(), 3);
+    EXPECT_EQ(rig.views.outputs.current, 3);
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceNumber"), "3");
 }
 

@@ -1,7 +1,7 @@
 // Routing through a real JACK server: a test client plays into routed input ports, the
 // program forwards through its output to the test client's receiver port.
 #include "support/jack.h"
-#include "support/scripted_ui.h"
+#include "support/raw_sender.h"
 
 #include "midi/midi_send.h"
 #include "midi/routing.h"
@@ -32,7 +32,8 @@ protected:
             std::string("vt-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         peer = std::make_unique<JackPeer>(name.substr(0, 24), 1, 2);
         output = std::make_unique<RtMidiOutput>();
-        sender = std::make_unique<MidiSender>(*output, ui);
+        sender = std::make_unique<MidiSender>(*output);
+        raw = std::make_unique<test::RawSender>(*sender);
         const auto n = output->midiOutGetNumDevs();
         for (std::uint32_t id = 0; id < n; ++id) {
             std::string devName;
@@ -43,11 +44,14 @@ protected:
         }
         ASSERT_TRUE(sender->isOpen());
         inputs = std::make_unique<RtMidiInput>(poster, output->system());
-        routing = std::make_unique<Routing>(RoutingIo{*inputs, *sender, log, ui, expandedView, [this] {
-                                                          ++yields;
-                                                          poster.runPending();
-                                                          if (duringYield) duringYield();
-                                                      }});
+        routing = std::make_unique<Routing>(
+            RoutingIo{*inputs, *raw, log, expandedView,
+                      [this] {
+                          ++yields;
+                          poster.runPending();
+                          if (duringYield) duringYield();
+                      },
+                      [this](const std::string& text) { readerErrors.push_back(text); }});
         picker = routing->loadPicker();
     }
     void TearDown() override { takeDown(); }
@@ -102,7 +106,7 @@ protected:
         return {status, static_cast<std::uint8_t>(i & 127), static_cast<std::uint8_t>((i >> 7) & 127)};
     }
 
-    test::ScriptedUi ui;
+    std::vector<std::string> readerErrors; // what the routing asked to tell the user
     QueuedPoster poster;
     MessageLog log;
     std::int16_t expandedView = 0;
@@ -111,6 +115,7 @@ protected:
     std::unique_ptr<JackPeer> peer;
     std::unique_ptr<RtMidiOutput> output;
     std::unique_ptr<MidiSender> sender;
+    std::unique_ptr<test::RawSender> raw;
     std::unique_ptr<RtMidiInput> inputs;
     std::unique_ptr<Routing> routing;
     RoutePickerList picker;
@@ -132,7 +137,7 @@ TEST_F(RoutingTest, TenThousandMessagesArriveInOrderNoneMissing) {
                        JackPeer::text(got[static_cast<std::size_t>(i)]);
         return "";
     });
-    EXPECT_TRUE(ui.midiErrors.empty());
+    EXPECT_TRUE(raw->failures.empty());
     EXPECT_TRUE(log.text().empty()); // expanded view off: nothing logged
 }
 
@@ -195,12 +200,12 @@ TEST_F(RoutingTest, ThePickerKeepsTheConfirmedChoiceAndClosesDeselectedPorts) {
     const auto again = routing->loadPicker();
     for (std::size_t i = 0; i < again.selected.size(); ++i)
         EXPECT_EQ(again.selected[i], static_cast<int>(i) == a || static_cast<int>(i) == b) << i;
-    EXPECT_EQ(routing->routeSelected()[static_cast<std::size_t>(a)], -1);
+    EXPECT_TRUE(routing->routeSelected()[static_cast<std::size_t>(a)]);
 
     route({1});
     EXPECT_EQ(routing->portState(a), 0);
     EXPECT_EQ(routing->portState(b), 2);
-    EXPECT_EQ(routing->routeSelected()[static_cast<std::size_t>(a)], 0);
+    EXPECT_FALSE(routing->routeSelected()[static_cast<std::size_t>(a)]);
     peer->send(0, {0x90, 0x01, 0x01});
     peer->send(1, {0x90, 0x02, 0x02});
     ASSERT_TRUE(waitFor(1));
@@ -220,7 +225,7 @@ TEST_F(RoutingTest, TicksDuringTheYieldInterleaveAndShutDownEndsTheLoop) {
         ticks = 0;
         duringYield = [&] {
             ++ticks;
-            sender->sendShortMessage(packShortMessage(0xB0, 0x07, static_cast<std::uint32_t>(ticks & 127)));
+            raw->sendShortMessage(packShortMessage(0xB0, 0x07, static_cast<std::uint32_t>(ticks & 127)));
         };
         for (int i = 0; i < kCount; ++i)
             peer->send(0, note(i));
@@ -292,15 +297,15 @@ TEST_F(RoutingTest, AKeyboardThatVanishesLeavesRoutingUsable) {
     peer->send(0, {0x90, 0x31, 0x40});
     ASSERT_TRUE(waitFor(2));
     EXPECT_EQ(peer->received().back(), (Bytes{0x90, 0x31, 0x40}));
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(readerErrors.empty());
     routing->closeAll();
 }
 
 TEST_F(RoutingTest, AnInputThatCannotOpenReportsThroughTheErrorNotification) {
     routing->openRoutePort(100); // far past the ports this server has
     poster.runPending();
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].find("100"), std::string::npos) << ui.messages[0];
+    ASSERT_EQ(readerErrors.size(), 1u);
+    EXPECT_NE(readerErrors[0].find("100"), std::string::npos) << readerErrors[0];
     EXPECT_EQ(routing->portState(100), 0);
 }
 

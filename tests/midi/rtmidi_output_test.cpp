@@ -1,6 +1,6 @@
 // The output devices through a real JACK server: listing, bytes on the wire, failures.
 #include "support/jack.h"
-#include "support/scripted_ui.h"
+#include "support/raw_sender.h"
 
 #include "midi/midi_send.h"
 #include "midi/rtmidi_output.h"
@@ -169,10 +169,10 @@ TEST_F(OutputTest, AReceiverThatVanishesMakesSendsFail) {
     RtMidiOutput out;
     const int id = find(out, "vt-vanish:in0");
     ASSERT_GE(id, 0);
-    test::ScriptedUi ui;
-    MidiSender sender(out, ui);
+    MidiSender sender(out);
+    test::RawSender raw(sender);
     ASSERT_EQ(sender.open(static_cast<std::uint32_t>(id)), MMSYSERR_NOERROR);
-    EXPECT_EQ(sender.sendShortMessage(0x643C90), 0);
+    EXPECT_EQ(raw.sendShortMessage(0x643C90), 0);
     ASSERT_TRUE(receiver->waitFor(1));
 
     receiver.reset();
@@ -180,13 +180,13 @@ TEST_F(OutputTest, AReceiverThatVanishesMakesSendsFail) {
     std::int16_t r = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (r == 0 && std::chrono::steady_clock::now() < end) {
-        r = sender.sendShortMessage(0x003C80);
+        r = raw.sendShortMessage(0x003C80);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(r, static_cast<std::int16_t>(MMSYSERR_NODRIVER));
-    EXPECT_EQ(sender.sendShortMessage(0x003C80), static_cast<std::int16_t>(MMSYSERR_NODRIVER));
-    ASSERT_EQ(ui.midiErrors.size(), 2u);
-    EXPECT_EQ(ui.midiErrors[0], " 6 : No device driver present.");
+    EXPECT_EQ(raw.sendShortMessage(0x003C80), static_cast<std::int16_t>(MMSYSERR_NODRIVER));
+    ASSERT_EQ(raw.failures.size(), 2u);
+    EXPECT_EQ(midiErrorText(raw.failures[0]), " 6 : No device driver present.");
 
     // A device that left between listing and opening is a bad id, never another port.
     auto late = std::make_unique<JackPeer>("vt-late", 1, 0);

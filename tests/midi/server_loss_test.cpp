@@ -1,7 +1,7 @@
 // A JACK server that goes away under a running program: sends fail with a code, closing
 // returns, nothing hangs. The test runs a server of its own so that it can stop it.
 #include "support/jack.h"
-#include "support/scripted_ui.h"
+#include "support/raw_sender.h"
 
 #include "midi/main_thread_poster.h"
 #include "midi/midi_send.h"
@@ -30,9 +30,9 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     test::ServerScope scope(server.name());
 
     auto peer = std::make_unique<test::JackPeer>("vt-lost-peer", 1, 1, server.name());
-    test::ScriptedUi ui;
     RtMidiOutput output;
-    MidiSender sender(output, ui);
+    MidiSender sender(output);
+    test::RawSender raw(sender);
     const auto n = output.midiOutGetNumDevs();
     for (std::uint32_t id = 0; id < n; ++id) {
         std::string name;
@@ -47,7 +47,9 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     RtMidiInput inputs(poster, output.system());
     MessageLog log;
     const std::int16_t expanded = 0;
-    Routing routing({inputs, sender, log, ui, expanded, [&] { poster.runPending(); }});
+    std::vector<std::string> readerErrors;
+    Routing routing({inputs, raw, log, expanded, [&] { poster.runPending(); },
+                     [&](const std::string& text) { readerErrors.push_back(text); }});
     const auto picker = routing.loadPicker();
     const auto it = std::find(picker.names.begin(), picker.names.end(), "vt-lost-peer:out0");
     ASSERT_NE(it, picker.names.end());
@@ -63,11 +65,11 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     std::int16_t r = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (r == 0 && std::chrono::steady_clock::now() < end) {
-        r = sender.sendShortMessage(0x404090);
+        r = raw.sendShortMessage(0x404090);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_EQ(r, static_cast<std::int16_t>(MMSYSERR_NODRIVER));
-    EXPECT_EQ(ui.midiErrors.size(), 1u);
+    EXPECT_EQ(raw.failures, std::vector<std::int16_t>{static_cast<std::int16_t>(MMSYSERR_NODRIVER)});
 
     // Closing everything on a dead server returns (the test would time out otherwise).
     routing.closeAll();

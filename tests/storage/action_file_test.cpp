@@ -3,14 +3,12 @@
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
 #include "support/records.h"
-#include "support/scripted_ui.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cstring>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -23,15 +21,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The main window's side of the action file: the list and the user interface.
+// A data folder and a list in memory, read and written with the program's rules. What the user
+// is told about these files is the program core's, tested there.
 struct Program {
     TempFolder folder;
     std::unique_ptr<ActionList> list = std::make_unique<ActionList>();
-    test::ScriptedUi ui;
-    ActionFileContext ctx{*list, ui, folder.path()};
+    std::string reason; // why the last read failed
 
     fs::path dat() const { return actionFilePathIn(folder.path()); }
     fs::path ini() const { return settingsPathIn(folder.path()); }
+    bool save(const fs::path& to) { return writeActionFile(to, *list); }
+    bool read(const fs::path& from, MissingFile missing = MissingFile::ReadsEmpty) {
+        return readActionFile(from, *list, missing, reason);
+    }
 };
 
 ActionRecord makeAction(int seed) {
@@ -104,7 +106,7 @@ TEST(ActionFile, EveryFieldIsStoredAtItsOffsetAndReadBackBitForBit) {
     (*p.list)[2] = r;
     p.list->actionCount = 2;
 
-    ASSERT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    ASSERT_TRUE(p.save(p.dat()));
     const std::string bytes = fileBytes(p.dat());
     ASSERT_EQ(bytes.size(), 168u);
 
@@ -136,68 +138,56 @@ TEST(ActionFile, EveryFieldIsStoredAtItsOffsetAndReadBackBitForBit) {
         putLE(expected, 70 + 2 * static_cast<std::size_t>(k), hand[k], 2);
     putLE(expected, 82, 2, 2);
     EXPECT_EQ(bytes.substr(84), expected);
-    EXPECT_EQ(fileBytes(p.ini()), "[General]\nSize= 2\n");
+    EXPECT_FALSE(fs::exists(p.ini())) << "the action file alone; its setting is the program's";
 
     Program q;
     fs::copy_file(p.dat(), q.dat());
-    const LoadResult loaded = loadconfig(q.dat(), q.ctx);
-    EXPECT_EQ(loaded.outcome, LoadOutcome::Loaded);
-    EXPECT_TRUE(loaded.showExport);
+    ASSERT_TRUE(q.read(q.dat())) << q.reason;
     ASSERT_EQ(q.list->actionCount, 2);
     EXPECT_TRUE(sameBits((*q.list)[1], (*p.list)[1]));
     EXPECT_TRUE(sameBits((*q.list)[2], r));
-    EXPECT_TRUE(q.ui.questions.empty());
-    EXPECT_TRUE(q.ui.messages.empty());
 }
 
-TEST(ActionFile, SaveWritesExactlyTheListAndTheSizeKey) {
+TEST(ActionFile, SaveWritesExactlyTheList) {
     Program p;
     putBytes(p.dat(), fileOf(5));
     fill(*p.list, 2);
-    ASSERT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    ASSERT_TRUE(p.save(p.dat()));
     EXPECT_EQ(fileBytes(p.dat()), fileOf(2)); // the longer old file is gone entirely
 
     p.list->actionCount = 0;
-    const SaveResult empty = saveconfig(p.dat(), p.ctx);
-    EXPECT_EQ(empty.status, SaveResult::Saved);
-    EXPECT_TRUE(empty.sizeWritten);
+    EXPECT_TRUE(p.save(p.dat()));
     EXPECT_EQ(fs::file_size(p.dat()), 0u);
-    EXPECT_EQ(readSetting(p.ini(), "General", "Size"), "0");
-    EXPECT_EQ(fileBytes(p.ini()), "[General]\nSize= 0\n");
 }
 
-TEST(ActionFile, AFailedSaveIsReportedAndKeepsTheOldFile) {
+TEST(ActionFile, AFailedSaveKeepsTheOldFile) {
     Program p;
     fill(*p.list, 3);
-    const SaveResult noFolder = saveconfig(p.folder / "missing" / "x.dat", p.ctx);
-    EXPECT_EQ(noFolder.status, SaveResult::Failed);
-    EXPECT_FALSE(noFolder.sizeWritten);
-    ASSERT_EQ(p.ui.messages.size(), 1u);
-    EXPECT_NE(p.ui.messages[0].find("x.dat"), std::string::npos);
-    EXPECT_FALSE(fs::exists(p.ini())); // "Size" only follows a save that succeeded
+    EXPECT_FALSE(p.save(p.folder / "missing" / "x.dat"));
 
     putBytes(p.dat(), fileOf(1));
     fs::permissions(p.dat(), fs::perms::owner_read);
-    EXPECT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Failed);
+    EXPECT_FALSE(p.save(p.dat()));
     EXPECT_EQ(fileBytes(p.dat()), fileOf(1));
-    EXPECT_EQ(p.ui.messages.size(), 2u);
     EXPECT_EQ(p.list->actionCount, 3);
     EXPECT_EQ(vantaro::test::entryCount(p.folder.path()), 1); // no temporary file left
 }
 
-TEST(ActionFile, MissingOrEmptyFileReadsAsAnEmptyListWithoutAQuestion) {
+TEST(ActionFile, AMissingFileReadsAsAnEmptyListOrFailsAsAsked) {
     Program p;
     fill(*p.list, 2);
-    const LoadResult r = loadconfig(p.dat(), p.ctx);
-    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_FALSE(r.showExport);
+    EXPECT_FALSE(p.read(p.dat(), MissingFile::Fails));
+    EXPECT_NE(p.reason.find("cannot read"), std::string::npos) << p.reason;
+    EXPECT_FALSE(fs::exists(p.dat())) << "nothing is created then";
+    EXPECT_EQ(p.list->actionCount, 2);
+
+    ASSERT_TRUE(p.read(p.dat()));
     EXPECT_EQ(p.list->actionCount, 0);
     ASSERT_TRUE(fs::exists(p.dat())); // created empty
     EXPECT_EQ(fs::file_size(p.dat()), 0u);
 
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded); // now zero-length
-    EXPECT_TRUE(p.ui.questions.empty());
-    EXPECT_TRUE(p.ui.messages.empty());
+    EXPECT_TRUE(p.read(p.dat(), MissingFile::Fails)); // now zero-length
+    EXPECT_EQ(p.list->actionCount, 0);
 }
 
 TEST(ActionFile, TheCountFollowsTheLengthWithTiesToEven) {
@@ -211,7 +201,7 @@ TEST(ActionFile, TheCountFollowsTheLengthWithTiesToEven) {
 
     Program p;
     putBytes(p.dat(), fileOf(3) + std::string(41, '\x7f')); // the stray bytes round away
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(p.read(p.dat()));
     EXPECT_EQ(p.list->actionCount, 3);
 
     // A short last record whose version is present reads with its missing bytes as zero.
@@ -222,170 +212,42 @@ TEST(ActionFile, TheCountFollowsTheLengthWithTiesToEven) {
     glove.handAxisSelect = {1, 0, 0, 0, 0, -1};
     glove.messageKind = kNoteOff;
     putBytes(p.dat(), encodeActions(*four).substr(0, 84 * 3 + 58));
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(p.read(p.dat()));
     ASSERT_EQ(p.list->actionCount, 4);
     const ActionRecord fourth = makeAction(4); // the glove fields and the kind were cut off
     EXPECT_EQ((*p.list)[4], fourth);
-    EXPECT_TRUE(p.ui.questions.empty());
 
     // One that ends before its version fails it.
-    p.ui.answers = {true};
     putBytes(p.dat(), fileOf(3) + std::string(43, '\0'));
-    loadconfig(p.dat(), p.ctx);
-    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
+    EXPECT_FALSE(p.read(p.dat()));
+    EXPECT_NE(p.reason.find("record 4 is not of version 3"), std::string::npos) << p.reason;
 }
 
 TEST(ActionFile, AThousandRecordsReadAndOneMoreIsAFailure) {
     Program p;
     putBytes(p.dat(), fileOf(1000));
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(p.read(p.dat()));
     EXPECT_EQ(p.list->actionCount, 1000);
 
     putBytes(p.dat(), fileOf(1000) + fileOf(1));
-    p.ui.answers = {false};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.ended, 1);
+    EXPECT_FALSE(p.read(p.dat()));
+    EXPECT_NE(p.reason.find("more than 1000"), std::string::npos) << p.reason;
     EXPECT_EQ(p.list->actionCount, 1000); // untouched
     EXPECT_EQ(fs::file_size(p.dat()), 1001u * 84);
 
     // A huge file is refused by its length alone.
     fs::resize_file(p.dat(), std::uint64_t{1} << 36);
-    p.ui.answers = {false};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-}
-
-TEST(ActionFile, ABadProgramFileAsksAndYesStartsEmpty) {
-    Program p;
-    fill(*p.list, 2);
-    std::string bad = fileOf(1000);
-    bad[999 * 84 + 56] = 4; // version of record 1000
-    putBytes(p.dat(), bad);
-
-    // A tick while the question is open sees the old list whole.
-    int seenCount = -1;
-    p.ui.whileOpen = [&] { seenCount = p.list->actionCount; };
-    p.ui.answers = {true};
-    const LoadResult r = loadconfig(p.dat(), p.ctx);
-    EXPECT_EQ(seenCount, 2);
-    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
-    EXPECT_EQ(p.list->actionCount, 0);
-    ASSERT_TRUE(fs::exists(p.dat()));
-    EXPECT_EQ(fs::file_size(p.dat()), 0u);
-    EXPECT_EQ(p.ui.ended, 0);
-
-    // The damaged file is kept beside it, and the user is told where.
-    const fs::path kept = p.folder / "jmconfig.dat.damaged";
-    EXPECT_EQ(fileBytes(kept), bad);
-    EXPECT_EQ(p.ui.messages, std::vector<std::string>{"The damaged action list was kept as " + kept.string() +
-                                                      ".  The list starts empty."});
-
-    // A second damaged file never replaces the first kept copy.
-    p.ui.whileOpen = nullptr;
-    const std::string bad2 = bad.substr(0, 84);
-    putBytes(p.dat(), bad2 + std::string(84, '\0'));
-    p.ui.answers = {true};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(fileBytes(kept), bad);
-    EXPECT_EQ(fileBytes(p.folder / "jmconfig.dat.damaged-2"), bad2 + std::string(84, '\0'));
-    ASSERT_EQ(p.ui.messages.size(), 2u);
-    EXPECT_NE(p.ui.messages[1].find("jmconfig.dat.damaged-2"), std::string::npos);
-}
-
-TEST(ActionFile, ABadProgramFileAndNoEndsTheProgramTouchingNothing) {
-    Program p;
-    fill(*p.list, 1);
-    std::string bad = fileOf(2);
-    bad[84 + 56] = 0;
-    putBytes(p.dat(), bad);
-    p.ui.answers = {false};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.ended, 1);
-    EXPECT_EQ(fileBytes(p.dat()), bad);
-    EXPECT_EQ(p.list->actionCount, 1);
-}
-
-TEST(ActionFile, AProgramFileThatIsNoFileEndsWithNotFound) {
-    Program p;
-    fs::create_directory(p.dat()); // cannot be read, and is no normal file
-    p.ui.answers = {true};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.messages,
-              std::vector<std::string>{(p.folder.path() / "jmconfig.dat").string() + " not found"});
-    EXPECT_EQ(p.ui.messages[0].substr(p.folder.path().string().size()), "/jmconfig.dat not found");
-    EXPECT_EQ(p.ui.ended, 1);
-}
-
-TEST(ActionFile, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
-    Program p;
-    putBytes(p.dat(), fileOf(2));
-    fill(*p.list, 7);
-    (*p.list)[3].increment = 0.01;
-    const fs::path chosen = p.folder / "set.dat";
-    EXPECT_EQ(exportConfig(chosen, p.ctx).status, SaveResult::Saved);
-    EXPECT_EQ(exportConfig("", p.ctx).status, SaveResult::Cancelled);
-
-    Program q;
-    const LoadResult r = importConfig(chosen, q.ctx);
-    EXPECT_EQ(r.outcome, LoadOutcome::Loaded);
-    EXPECT_TRUE(r.showExport);
-    ASSERT_EQ(q.list->actionCount, 7);
-    for (int n = 1; n <= 7; ++n)
-        EXPECT_EQ((*q.list)[n], (*p.list)[n]) << n;
-    EXPECT_FALSE(fs::exists(q.dat())); // an import alone does not write the program file
-
-    // Importing the program folder's own file directly works the same way.
-    EXPECT_EQ(importConfig(p.dat(), q.ctx).outcome, LoadOutcome::Loaded);
-    EXPECT_EQ(q.list->actionCount, 2);
-    EXPECT_EQ(fileBytes(p.dat()), fileOf(2));
-    EXPECT_EQ(importConfig("", q.ctx).outcome, LoadOutcome::Cancelled);
-}
-
-TEST(ActionFile, ABadImportKeepsTheListAndTheProgramFile) {
-    Program p;
-    fill(*p.list, 3);
-    putBytes(p.dat(), fileOf(3));
-    const fs::path chosen = p.folder / "broken.dat";
-    std::string bad = fileOf(2);
-    bad[56] = 9;
-    putBytes(chosen, bad);
-
-    p.ui.answers = {true};
-    EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::NotRead);
-    EXPECT_EQ(p.ui.questions, std::vector<std::string>{"Error opening config file.  Delete config?"});
-    ASSERT_EQ(p.ui.messages.size(), 1u);
-    EXPECT_NE(p.ui.messages[0].find("broken.dat could not be read"), std::string::npos);
-    EXPECT_EQ(p.list->actionCount, 3);
-    EXPECT_EQ((*p.list)[2], makeAction(2));
-    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
-    EXPECT_EQ(fileBytes(chosen), bad);
-    EXPECT_EQ(p.ui.ended, 0);
-
-    // A chosen file that does not exist is not created and counts as unreadable.
-    p.ui.answers = {true};
-    EXPECT_EQ(importConfig(p.folder / "nothing.dat", p.ctx).outcome, LoadOutcome::NotRead);
-    EXPECT_FALSE(fs::exists(p.folder / "nothing.dat"));
-
-    // loadconfig on another file than the program's own takes the same care.
-    p.ui.answers = {true};
-    EXPECT_EQ(loadconfig(chosen, p.ctx).outcome, LoadOutcome::NotRead);
-    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
-
-    p.ui.answers = {false};
-    EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.ended, 1);
-    EXPECT_EQ(fileBytes(p.dat()), fileOf(3));
+    EXPECT_FALSE(p.read(p.dat()));
 }
 
 // A FIFO nobody writes to: an open that waits for a writer would hang here for good, and
 // ctest's time limit would report it.
-TEST(ActionFile, WhatIsNoRegularFileTakesTheFailurePathAtOnce) {
+TEST(ActionFile, WhatIsNoRegularFileFailsAtOnce) {
     Program p;
     ASSERT_EQ(::mkfifo(p.dat().c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo(p.ini().c_str(), 0600), 0);
-    p.ui.answers = {false};
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Ended);
-    EXPECT_EQ(p.ui.questions.size(), 1u);
+    EXPECT_FALSE(p.read(p.dat()));
+    EXPECT_FALSE(p.read(p.dat(), MissingFile::Fails));
     EXPECT_EQ(readSetting(p.ini(), "General", "config"), "");
     EXPECT_FALSE(writeSetting(p.ini(), "General", "config", " 1"));
     EXPECT_TRUE(fs::is_fifo(p.ini()));
@@ -395,9 +257,8 @@ TEST(ActionFile, WhatIsNoRegularFileTakesTheFailurePathAtOnce) {
     fs::create_symlink(pipe, p.folder / "link.dat");
     fill(*p.list, 2);
     for (const fs::path& chosen : {pipe, p.folder / "link.dat", p.folder.path(), fs::path("/dev/zero")}) {
-        p.ui.answers = {true};
-        EXPECT_EQ(importConfig(chosen, p.ctx).outcome, LoadOutcome::NotRead) << chosen;
-        EXPECT_EQ(exportConfig(chosen, p.ctx).status, SaveResult::Failed) << chosen;
+        EXPECT_FALSE(p.read(chosen, MissingFile::Fails)) << chosen;
+        EXPECT_FALSE(p.save(chosen)) << chosen;
     }
     EXPECT_EQ(p.list->actionCount, 2);
     EXPECT_TRUE(fs::is_fifo(pipe));
@@ -414,9 +275,8 @@ TEST(ActionFile, SavingThroughALinkReplacesTheFileItLeadsTo) {
     fs::create_symlink(fs::path("..") / elsewhere.path().filename() / "settings.ini", p.ini());
 
     fill(*p.list, 3);
-    const SaveResult saved = saveconfig(p.dat(), p.ctx);
-    EXPECT_EQ(saved.status, SaveResult::Saved);
-    EXPECT_TRUE(saved.sizeWritten);
+    EXPECT_TRUE(p.save(p.dat()));
+    EXPECT_TRUE(writeSettingValue(p.ini(), settings::size, 3));
     EXPECT_TRUE(fs::is_symlink(p.dat()));
     EXPECT_TRUE(fs::is_symlink(p.ini()));
     EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(3));
@@ -425,16 +285,15 @@ TEST(ActionFile, SavingThroughALinkReplacesTheFileItLeadsTo) {
 
     // A link whose file is gone reads as an empty list, and the next save makes the file.
     fs::remove(elsewhere / "actions.dat");
-    EXPECT_EQ(loadconfig(p.dat(), p.ctx).outcome, LoadOutcome::Loaded);
+    EXPECT_TRUE(p.read(p.dat()));
     EXPECT_EQ(p.list->actionCount, 0);
-    EXPECT_TRUE(p.ui.questions.empty());
     fill(*p.list, 2);
-    EXPECT_EQ(saveconfig(p.dat(), p.ctx).status, SaveResult::Saved);
+    EXPECT_TRUE(p.save(p.dat()));
     EXPECT_TRUE(fs::is_symlink(p.dat()));
     EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(2));
 }
 
-TEST(ActionFile, ExportWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
+TEST(ActionFile, ASaveWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
     Program p;
     fill(*p.list, 2);
     const fs::path shared = p.folder / "shared";
@@ -448,17 +307,9 @@ TEST(ActionFile, ExportWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
     fs::permissions(target, all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
     fs::permissions(shared, readable);
 
-    EXPECT_TRUE(vantaro::test::asOrdinaryUser(
-        [&] { return exportConfig(target, p.ctx).status == SaveResult::Saved; }));
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] { return p.save(target); }));
     EXPECT_EQ(fileBytes(target), fileOf(2));
     EXPECT_EQ(vantaro::test::entryCount(shared), 1);
-
-    // An export that fails names the export file, not the program's own.
-    const SaveResult failed = exportConfig(p.folder / "missing" / "x.dat", p.ctx);
-    EXPECT_EQ(failed.status, SaveResult::Failed);
-    EXPECT_EQ(p.ui.messages,
-              std::vector<std::string>{"The export file " + (p.folder / "missing" / "x.dat").string() +
-                                       " could not be written.  The action list is unchanged."});
     fs::permissions(shared, all);
 }
 

@@ -43,15 +43,6 @@ TEST(SettingsFile, ValuesAreStoredInTheNumberFormOrPlain) {
     EXPECT_EQ(readSettingInteger(ini, settings::wrap), 1);
 }
 
-TEST(SettingsFile, FirstRunWritesItsKeysInOrder) {
-    TempFolder dir;
-    const fs::path ini = settingsPathIn(dir.path());
-    ASSERT_TRUE(writeFirstRunSettings(ini));
-    EXPECT_EQ(fileBytes(ini),
-              "[Joystick]\ncalibrated= 0\nCenterWidth= 7000\n"
-              "[General]\nIncrement= 0\nLow= 0\nDelay= 0\nHigh= 127\nconfig= 1\nbigform= 1\n");
-}
-
 TEST(SettingsFile, WriteChangesOneLineAndKeepsEveryOtherByteAsItWas) {
     TempFolder dir;
     const fs::path ini = dir / "jmconfig.ini";

@@ -1,12 +1,13 @@
 #pragma once
 // The program core without a window: a scripted joystick (or the given joysticks), a fake MIDI
-// output (or the given one), no MIDI inputs, views that show nothing and a clock that moves only
-// when told.
+// output (or the given one), no MIDI inputs, views that keep what they were told and a clock that
+// moves only when told.
 #include "core/program_core.h"
 #include "devices/scripted_joystick.h"
 #include "support/fake_midi_out.h"
 #include "support/scripted_ui.h"
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -17,8 +18,23 @@ namespace vantaro::test {
 
 // The window's side, keeping what it was last told to show.
 struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
-    double lineWidth(std::string_view line) override { return 7.0 * static_cast<double>(line.size()); }
-    void setHorizontalExtent(std::int32_t) override {}
+    // Combo1 as it was last written.
+    struct Outputs final : OutputListView {
+        void clear() override { entries.clear(), current = -1; }
+        void addItem(const std::string& text) override { entries.push_back(text); }
+        void setCurrentIndex(int index) override { current = index; }
+        std::vector<std::string> entries;
+        int current = -1;
+    };
+
+    // The next scripted width, else 7 pixels a character.
+    double lineWidth(std::string_view line) override {
+        if (widths.empty()) return 7.0 * static_cast<double>(line.size());
+        const double w = widths.front();
+        widths.pop_front();
+        return w;
+    }
+    void setHorizontalExtent(std::int32_t pixels) override { extents.push_back(pixels); }
     void addLine(std::string_view line) override { lines.emplace_back(line); }
     void clear() override { lines.clear(); }
     void setLiveText(LiveText box, std::string_view text) override { liveTexts[box] = text; }
@@ -34,20 +50,21 @@ struct RigViews final : ActionListView, StatusView, JoystickView, LagView {
 
     CoreViews views() { return CoreViews{*this, *this, *this, outputs, *this}; }
 
+    std::deque<double> widths;
+    std::vector<std::int32_t> extents;
     std::vector<std::string> lines, joysticks;
     std::map<LiveText, std::string> liveTexts;
     int chosenJoystick = -1;
     bool calibrateShown = true;
     std::string lag;
-    NullViews::Outputs outputs;
+    Outputs outputs;
 };
 
 struct CoreRig {
     // dataFolder empty: nothing is read or stored.
     explicit CoreRig(const std::filesystem::path& dataFolder = {}, MidiOutApi* output = nullptr,
                      JoystickApi* joysticks = nullptr, GloveBridge* glove = nullptr,
-                     MidiInApi* midiIn = nullptr) {
-        CoreOptions options;
+                     MidiInApi* midiIn = nullptr, CoreOptions options = {}) {
         options.dataFolder = dataFolder;
         core =
             std::make_unique<ProgramCore>(CoreDevices{joysticks ? *joysticks : stick, output ? *output : midi,

@@ -33,17 +33,17 @@ struct MidiProgram {
     }
     // Routes the input port of that name, as the picker does.
     void route(const std::string& port) {
-        const RoutePickerList picker = rig->routing().loadPicker();
+        const RoutePickerList picker = rig->routePicker();
         std::vector<bool> selected(picker.names.size());
         const auto it = std::find(picker.names.begin(), picker.names.end(), port);
         ASSERT_NE(it, picker.names.end()) << port << " among " << ::testing::PrintToString(picker.names);
         selected[static_cast<std::size_t>(it - picker.names.begin())] = true;
-        rig->routing().confirmPicker(selected);
+        rig->routeInputs(selected);
     }
     bool connected() { return rig->midiSender().isOpen() && rig->outputPort().chosenPresent(); }
     // The output list's position of the port of that name, or -1.
     int outputPosition(const std::string& name) {
-        for (int i = 0; i < rig.views.outputs.count(); ++i) {
+        for (int i = 0; i < static_cast<int>(rig.views.outputs.entries.size()); ++i) {
             std::string entry;
             output.midiOutGetDevCaps(static_cast<std::uint32_t>(i), entry);
             if (entry == name) return i;

@@ -1,7 +1,7 @@
 #pragma once
-// The real program binary, run from a folder of its own (which therefore holds its files), with
-// its output in a log file there and a socket to report its readiness on, as a service manager
-// offers one.
+// A program of this build run as a process of its own, from a folder of its own (which therefore
+// holds its data files), with no display and none of the desktop's folders, its output going to a
+// log file in that folder; and the socket a service manager offers for its readiness.
 #include "support/temp_folder.h"
 #include "support/wait.h"
 
@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -43,7 +42,8 @@ public:
     NotifySocket& operator=(const NotifySocket&) = delete;
 
     bool bound() const { return bound_; }
-    const std::string& path() const { return path_; }
+    // The variable that offers it to a program.
+    std::string variable() const { return "NOTIFY_SOCKET=" + path_; }
     // Whether "READY=1" has come (reads what is waiting, never blocks).
     bool ready() {
         char message[256];
@@ -63,39 +63,39 @@ private:
 
 class ProgramProcess {
 public:
-    // env: NAME=value entries that replace the inherited ones; args follow the program's name.
-    // HOME is the folder's "home", and Qt draws on the offscreen platform.
-    explicit ProgramProcess(const TempFolder& folder, std::vector<std::string> env = {},
-                            const std::vector<std::string>& args = {})
-        : log_(folder / "vantaro.log"), notify_(folder / "notify") {
-        const std::filesystem::path built = std::filesystem::path(std::getenv("VANTARO_BIN")) / "vantaro";
-        const std::filesystem::path binary = folder / "vantaro";
+    // program: the file name in the build's bin folder; env: NAME=value entries set on top of
+    // this process's environment, from which the display variables are taken out.
+    ProgramProcess(const TempFolder& folder, const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env)
+        : log_(folder / (program + ".log")) {
+        const std::filesystem::path binary = folder / program;
         std::error_code ec;
-        std::filesystem::create_hard_link(built, binary, ec);
-        if (ec) std::filesystem::copy_file(built, binary);
+        std::filesystem::create_hard_link(std::filesystem::path(std::getenv("VANTARO_BIN")) / program, binary,
+                                          ec);
+        if (ec)
+            std::filesystem::copy_file(std::filesystem::path(std::getenv("VANTARO_BIN")) / program, binary);
 
         // Everything the child needs is made before fork: it only runs async-signal-safe calls.
-        env.push_back("HOME=" + (folder / "home").string());
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-        env.push_back("NOTIFY_SOCKET=" + notify_.path());
-        const auto given = [&](std::string_view entry) {
-            for (const std::string& e : env)
-                if (entry.substr(0, entry.find('=') + 1) == std::string_view(e).substr(0, e.find('=') + 1))
-                    return true;
-            return entry.rfind("XDG_", 0) == 0;
-        };
-        for (char** e = environ; *e; ++e)
-            if (!given(*e)) env.emplace_back(*e);
-        env_ = std::move(env);
-        std::vector<char*> envp;
-        for (std::string& e : env_)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        args_ = args;
-        std::vector<char*> argv{const_cast<char*>("vantaro")};
+        for (char** e = environ; *e; ++e) {
+            const std::string_view entry = *e;
+            bool kept = true;
+            for (std::string_view dropped :
+                 {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "XDG_", "HOME=", "NOTIFY_SOCKET="})
+                kept = kept && entry.rfind(dropped, 0) != 0;
+            for (const std::string& set : env)
+                kept = kept && entry.rfind(set.substr(0, set.find('=') + 1), 0) != 0;
+            if (kept) env_.emplace_back(entry);
+        }
+        env_.insert(env_.end(), env.begin(), env.end());
+        args_.push_back(program);
+        args_.insert(args_.end(), args.begin(), args.end());
+        std::vector<char*> argv, envp;
         for (std::string& a : args_)
             argv.push_back(a.data());
         argv.push_back(nullptr);
+        for (std::string& e : env_)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
         const std::string path = binary.string();
 
         pid_ = ::fork();
@@ -116,38 +116,26 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    // Waits until the program has its own handler for sig, which it sets up right after the
-    // application object, before the splash window.
+    std::string log() const { return fileBytes(log_); }
+    // Waits until the program has its own handler for sig.
     bool handles(int sig) {
-        const std::string status = "/proc/" + std::to_string(pid_) + "/status";
         return waitUntil(
             [&] {
-                const std::string text = fileBytes(status);
+                const std::string text = fileBytes("/proc/" + std::to_string(pid_) + "/status");
                 const auto at = text.find("SigCgt:");
                 if (!running() || at == std::string::npos) return false;
                 return (std::stoull(text.substr(at + 7), nullptr, 16) >> (sig - 1) & 1) != 0;
             },
             30000);
     }
-
-    // Sends sig and waits up to limit for the program to end: its wait status, or nothing while it
-    // still runs.
+    // Sends sig (none: 0) and waits up to limit for the program to end: its wait status, or
+    // nothing while it still runs.
     std::optional<int> endWith(int sig, std::chrono::milliseconds limit) {
-        ::kill(pid_, sig);
+        if (sig != 0 && running()) ::kill(pid_, sig);
         waitUntil([&] { return !running(); }, static_cast<int>(limit.count()),
                   [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
         return status_;
     }
-
-    // Waits until the program reports that start-up is done; false when it ended first (or the
-    // socket could not be offered).
-    bool waitReady(std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-        if (!notify_.bound()) return false;
-        waitUntil([&] { return !running() || notify_.ready(); }, static_cast<int>(limit.count()),
-                  [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
-        return running() && notify_.ready();
-    }
-    bool reportedReady() { return notify_.ready(); }
 
     bool running() {
         if (status_) return false;
@@ -158,20 +146,18 @@ public:
         return false;
     }
 
-    std::string log() const { return fileBytes(log_); }
-
-    static std::string describe(int status) {
-        if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
-        if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
-        return "wait status " + std::to_string(status);
-    }
-
 private:
     std::filesystem::path log_;
-    NotifySocket notify_;
-    std::vector<std::string> env_, args_;
+    std::vector<std::string> args_, env_;
     pid_t pid_ = 0;
     std::optional<int> status_;
 };
+
+// "exit status 0", "killed by Terminated", ...
+inline std::string describeStatus(int status) {
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("killed by ") + strsignal(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
 
 } // namespace vantaro::test

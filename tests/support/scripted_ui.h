@@ -1,7 +1,7 @@
 #pragma once
 // The user interface of a test: records every question, message and error window, and answers
 // them from a script.
-#include "engine/ui_port.h"
+#include "core/front_end.h"
 
 #include <deque>
 #include <functional>

@@ -55,13 +55,13 @@ protected:
         return p;
     }
 
-    Outcome replay(const fs::path& actions, const std::string& script) {
+    Outcome replay(const fs::path& actions, const std::string& script, const std::string& options = "") {
         const fs::path s = dir / "script.txt";
         std::ofstream(s) << script;
         const char* bin = std::getenv("VANTARO_BIN");
-        const std::string cmd = std::string(bin ? bin : "bin") + "/vantaro-replay '" + actions.string() +
-                                "' '" + s.string() + "' >'" + (dir / "out").string() + "' 2>'" +
-                                (dir / "err").string() + "'";
+        const std::string cmd = std::string(bin ? bin : "bin") + "/vantaro-replay " + options + " '" +
+                                actions.string() + "' '" + s.string() + "' >'" + (dir / "out").string() +
+                                "' 2>'" + (dir / "err").string() + "'";
         const int raw = std::system(cmd.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
     }
@@ -114,16 +114,76 @@ TEST_F(ReplayTest, WaitAdvancesTheClockForDelays) {
                        "3 Value: 20 Channel: 0 Controller: 7  Data: 1312688 Result: 0\n");
 }
 
-TEST_F(ReplayTest, NoJoystickCentresTheHatAndKeepsTheButtons) {
+// The tool is the program without its window: it reads a list and finds a stick pulled out as the
+// window does.
+TEST_F(ReplayTest, AListIsReadAndAnUnpluggedStickLetsGoAsInTheWindow) {
+    // A list saved while its button was held: the first press after the start plays.
+    ActionRecord held = noteOnButton(1, 60);
+    held.lastButtonState = 1;
+    const std::string pressAndRelease = std::string(kRest) + "1 65535\ntick\n" + kRest + "0 65535\ntick\n";
+    const Outcome afterSave = replay(writeActions({held}), pressAndRelease);
+    EXPECT_EQ(afterSave.status, 0) << afterSave.err;
+    EXPECT_EQ(afterSave.out, "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n");
+
+    // Pulled out while the hat and a button are held: both are released; plugged back, both play.
     ActionRecord hat = noteOnButton(0, 62);
     hat.povDirection = 0;
-    const Outcome r =
-        replay(writeActions({hat, noteOnButton(1, 60)}), std::string(kRest) + "1 0\ntick\nnojoy\ntick\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    // Both go down on tick 1; on tick 2 the hat reads centred but button 1 is still held.
-    EXPECT_EQ(r.out, "1 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
-                     "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
-                     "2 Value: 0 Channel: 0 Note On: 62  Data: 16016 Result: 0\n");
+    const Outcome unplugged = replay(writeActions({hat, noteOnButton(1, 60)}),
+                                     std::string(kRest) + "1 0\ntick\nnojoy\ntick\n" + kRest + "1 0\ntick\n");
+    EXPECT_EQ(unplugged.status, 0) << unplugged.err;
+    EXPECT_EQ(unplugged.out, "1 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
+                             "1 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 62  Data: 16016 Result: 0\n"
+                             "2 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0\n"
+                             "3 Value: 127 Channel: 0 Note On: 62  Data: 8339088 Result: 0\n"
+                             "3 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0\n");
+}
+
+// --settings starts as the program does from a user's jmconfig.ini, and never writes it.
+TEST_F(ReplayTest, SettingsGiveTheStoredCentresDeadZoneAndThresholdsAndTheFirstRunRule) {
+    ActionRecord axis = noteOnButton(0, 1);
+    axis.messageKind = kControllerChange;
+    axis.axisMask = 1; // X
+    axis.toggle = 1;   // Low before the dead zone, High past it, held inside it
+    ActionRecord finger = noteOnButton(0, 20);
+    finger.messageKind = kControllerChange;
+    finger.isGlove = 1;
+    finger.fingerSelect = {1, 0, 0, 0, 0};
+    const fs::path actions = writeActions({axis, finger});
+    const fs::path ini = dir / "jmconfig.ini";
+    const std::string stored =
+        "[General]\r\nconfig= 1\r\n[Joystick]\r\ndwXpos= 10000\r\nCenterWidth= 5000\r\n"
+        "CenterP5Finger= 40\r\n";
+    std::ofstream(ini, std::ios::binary) << stored;
+    // X at 14000 is inside the stored zone around 10000, at 16000 outside it; a bend of 41 is past
+    // the stored finger threshold, 39 is not.
+    const std::string script = "joy 14000 32768 32768 32768 32768 32768 0 65535\ntick\n"
+                               "joy 16000 32768 32768 32768 32768 32768 0 65535\ntick\n"
+                               "glove 39 0 0 0 0 0 0 0 0 0 0\ntick\nglove 41 0 0 0 0 0 0 0 0 0 0\ntick\n";
+    const Outcome withSettings = replay(actions, script, "--settings '" + ini.string() + "'");
+    EXPECT_EQ(withSettings.status, 0) << withSettings.err;
+    EXPECT_EQ(withSettings.out, "2 Value: 127 Channel: 0 Controller: 1  Data: 8323504 Result: 0\n"
+                                "4 Value: 6 Channel: 0 Controller: 20  Data: 398512 Result: 0\n");
+    EXPECT_EQ(slurp(ini), stored) << "read, never written";
+
+    // A file not yet configured is a first run: the centre follows the stick, nothing is off it.
+    const std::string fresh = "[Joystick]\r\ndwXpos= 10000\r\n";
+    std::ofstream(ini, std::ios::binary) << fresh;
+    const Outcome firstRun = replay(actions, script, "--settings '" + ini.string() + "'");
+    EXPECT_EQ(firstRun.status, 0) << firstRun.err;
+    EXPECT_EQ(firstRun.out.find("Controller: 1 "), std::string::npos) << firstRun.out;
+    EXPECT_EQ(slurp(ini), fresh);
+
+    // Without the option nothing is stored: centre 0, width 0 and threshold 0.
+    const Outcome without = replay(actions, script);
+    EXPECT_EQ(without.out, "1 Value: 127 Channel: 0 Controller: 1  Data: 8323504 Result: 0\n"
+                           "3 Value: 79 Channel: 0 Controller: 20  Data: 5182640 Result: 0\n"
+                           "4 Value: 83 Channel: 0 Controller: 20  Data: 5444784 Result: 0\n");
+
+    const Outcome missing = replay(actions, script, "--settings '" + (dir / "none.ini").string() + "'");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("cannot read settings"), std::string::npos) << missing.err;
 }
 
 TEST_F(ReplayTest, GloveDirectiveDrivesFingerActions) {

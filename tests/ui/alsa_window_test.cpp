@@ -27,7 +27,9 @@ TEST(AlsaWindow, APressOnAKernelPadIsHeardAtTheSynth) {
     ActionList list;
     list[++list.actionCount] = test::buttonAction(1);
     test::putBytes(folder / "jmconfig.dat", encodeActions(list));
-    test::ProgramProcess program(folder, {"SDL_JOYSTICK_DISABLE_UDEV=1"});
+    test::ProgramProcess program(folder, "vantaro", {},
+                                 {"HOME=" + (folder / "home").string(), "QT_QPA_PLATFORM=offscreen",
+                                  "SDL_JOYSTICK_DISABLE_UDEV=1"});
 
     // Start-up under emulation and the sanitizers takes a while: the program is ready once it has
     // connected to the synth.
@@ -50,7 +52,7 @@ TEST(AlsaWindow, APressOnAKernelPadIsHeardAtTheSynth) {
     const std::optional<int> status = program.endWith(SIGTERM, std::chrono::seconds(30));
     ASSERT_TRUE(status) << program.log();
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
-        << test::ProgramProcess::describe(*status) << "\n"
+        << test::describeStatus(*status) << "\n"
         << program.log();
 }
 

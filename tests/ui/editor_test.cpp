@@ -1,6 +1,6 @@
 // The editor's rules without a window: what counts as a held input, Add, Save, Delete, read-back.
+#include "core/editor.h"
 #include "support/records.h"
-#include "ui/editor.h"
 
 #include <gtest/gtest.h>
 

@@ -56,7 +56,7 @@ TEST(MidiErrorWindow, ShowsOncePerFailureAndStopWarningsSilencesIt) {
         EXPECT_TRUE(stop.answered());
     }
     ASSERT_EQ(p.port.midiErrors.size(), 2u);
-    EXPECT_TRUE(w.core.midiSender().stopWarnings());
+    EXPECT_TRUE(w.core.stopWarnings());
 
     const int sendsBefore = busy.attempts;
     stick.button(0, true);

@@ -1,4 +1,4 @@
-#include "ui/editor.h"
+#include "core/editor.h"
 
 #include "engine/numbers.h"
 
@@ -89,9 +89,9 @@ void saveAction(ActionList& list, int index, ActionRecord& capture, EditorState&
     // Built apart from the capture record: that record is the live trigger the engine and the
     // next Add read, so stored trigger fields must never leak into it.
     ActionRecord r{};
-    auto take = [](std::int16_t& mark, auto fromControl, auto fromStored) {
-        if (mark != 0) {
-            mark = 0;
+    auto take = [](bool& mark, auto fromControl, auto fromStored) {
+        if (mark) {
+            mark = false;
             return fromControl;
         }
         return fromStored;
@@ -106,7 +106,7 @@ void saveAction(ActionList& list, int index, ActionRecord& capture, EditorState&
     r.increment = take(m.changedIncrement, controls.increment, stored.increment);
 
     // The trigger is the held input when it changed and something is held, else the stored one.
-    const bool newTrigger = m.changedTrigger != 0 && inputHeld(capture, glove);
+    const bool newTrigger = m.changedTrigger && inputHeld(capture, glove);
     const ActionRecord& trigger = newTrigger ? capture : stored;
     r.axisMask = trigger.axisMask;
     r.buttonMask = trigger.buttonMask;
@@ -114,7 +114,7 @@ void saveAction(ActionList& list, int index, ActionRecord& capture, EditorState&
     r.fingerSelect = trigger.fingerSelect;
     r.handAxisSelect = trigger.handAxisSelect;
     r.isGlove = newTrigger ? gloveTrigger(capture) : stored.isGlove;
-    if (newTrigger) m.changedTrigger = 0;
+    if (newTrigger) m.changedTrigger = false;
     r.recordVersion = kRecordVersion;
     r.messageKind = take(m.changedKind, controls.messageKind, stored.messageKind);
     list[index] = r;

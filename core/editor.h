@@ -10,24 +10,24 @@ namespace vantaro {
 
 // One mark per field group: set when its control changes, cleared when Save applies it.
 struct EditorMarks {
-    std::int16_t changedController = 0;
-    std::int16_t changedChannel = 0;
-    std::int16_t changedIncrement = 0;
-    std::int16_t changedDelay = 0;
-    std::int16_t changedHigh = 0;
-    std::int16_t changedWrap = 0;
-    std::int16_t changedToggle = 0;
-    std::int16_t changedLow = 0;
-    std::int16_t changedKind = 0;
-    std::int16_t changedTrigger = 0;
+    bool changedController = false;
+    bool changedChannel = false;
+    bool changedIncrement = false;
+    bool changedDelay = false;
+    bool changedHigh = false;
+    bool changedWrap = false;
+    bool changedToggle = false;
+    bool changedLow = false;
+    bool changedKind = false;
+    bool changedTrigger = false;
 };
 
 struct EditorState {
     std::int16_t nextChannel = 0; // follows Slider3
     std::int16_t nextNumber = 0;  // follows Slider4
     EditorMarks marks;
-    std::int16_t deleteConfirmed = 0;
-    std::int16_t alwaysDelete = 0; // set by "Always"; never stored
+    bool deleteConfirmed = false;
+    bool alwaysDelete = false; // set by "Always"; never stored
 };
 
 // The values of the editor's controls at the moment of Add or Save.
