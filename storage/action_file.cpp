@@ -74,31 +74,27 @@ bool fileExists(const fs::path& path) {
 
 namespace {
 
-SaveResult saveList(const fs::path& fname, ActionFileContext& ctx, const std::string& failureText) {
-    SaveResult result;
-    if (!replaceFileContents(fname, encodeActions(ctx.actionList))) {
-        ctx.ui.showMessage(failureText);
-        return result;
-    }
-    result.status = SaveResult::Saved;
-    result.sizeWritten =
+// The "Size" setting, which follows every save that succeeded.
+SaveResult saved(ActionFileContext& ctx) {
+    return SaveResult{
+        SaveResult::Saved,
         writeSettingValue(settingsPathIn(ctx.programFolder), settings::size,
-                          std::clamp<std::int32_t>(ctx.actionList.actionCount, 0, kMaxFileRecords));
-    return result;
+                          std::clamp<std::int32_t>(ctx.actionList.actionCount, 0, kMaxFileRecords))};
 }
 
 } // namespace
 
 SaveResult saveconfig(const fs::path& fname, ActionFileContext& ctx) {
-    return saveList(fname, ctx,
-                    "Could not save the actions to " + fname.string() +
-                        ".  They are kept in memory until you save again.");
+    if (replaceFileContents(fname, encodeActions(ctx.actionList))) return saved(ctx);
+    ctx.ui.showMessage("Could not save the actions to " + fname.string() +
+                       ".  They are kept in memory until you save again.");
+    return SaveResult{};
 }
 
 namespace {
 
-// Enough bytes for the largest file that still rounds to 1000 records.
-constexpr std::size_t kMaxReadBytes = kMaxFileRecords * kRecordBytes + kRecordBytes / 2;
+static_assert(kMaxActionFileBytes == kMaxFileRecords * kRecordBytes + kRecordBytes / 2);
+constexpr std::size_t kMaxReadBytes = kMaxActionFileBytes;
 
 enum class MissingFile { CreateEmpty, Fail };
 
@@ -222,10 +218,21 @@ LoadResult importConfig(const fs::path& chosen, ActionFileContext& ctx) {
 
 SaveResult exportConfig(const fs::path& chosen, ActionFileContext& ctx) {
     if (chosen.empty()) return SaveResult{SaveResult::Cancelled, false};
-    // The program's own file is not involved: say which file failed and that nothing changed.
-    return saveList(chosen, ctx,
-                    "The export file " + chosen.string() +
-                        " could not be written.  The action list is unchanged.");
+    switch (writeChosenFile(chosen, encodeActions(ctx.actionList))) {
+    case ChosenFileWrite::Written:
+        return saved(ctx);
+    case ChosenFileWrite::Unchanged:
+        // The program's own file is not involved: say which file failed and that nothing changed.
+        ctx.ui.showMessage("The export file " + chosen.string() +
+                           " could not be written.  The action list is unchanged.");
+        break;
+    case ChosenFileWrite::Damaged:
+        ctx.ui.showMessage("The export file " + chosen.string() +
+                           " could not be written, and what it held before could not be put back: it now "
+                           "holds part of the list.  The action list in the program is unchanged.");
+        break;
+    }
+    return SaveResult{SaveResult::Failed, false};
 }
 
 } // namespace vantaro

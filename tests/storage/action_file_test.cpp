@@ -9,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace vantaro;
@@ -434,24 +436,48 @@ TEST(ActionFile, SavingThroughALinkReplacesTheFileItLeadsTo) {
     EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(2));
 }
 
-TEST(ActionFile, ExportWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
+TEST(ActionFile, InAFolderThatTakesNoNewFileOnlyAnExportIsWrittenInPlaceAndNeverHalfway) {
     Program p;
-    fill(*p.list, 2);
     const fs::path shared = p.folder / "shared";
     const fs::path target = shared / "set.dat";
+    const fs::path own = shared / "jmconfig.dat";
     fs::create_directory(shared);
     putBytes(target, fileOf(5));
+    putBytes(own, fileOf(5));
     const auto all = fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all;
     const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    const auto writable = all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(p.folder.path(), fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(target, all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    fs::permissions(target, writable);
+    fs::permissions(own, writable);
     fs::permissions(shared, readable);
 
-    EXPECT_TRUE(vantaro::test::asOrdinaryUser(
-        [&] { return exportConfig(target, p.ctx).status == SaveResult::Saved; }));
-    EXPECT_EQ(fileBytes(target), fileOf(2));
-    EXPECT_EQ(vantaro::test::entryCount(shared), 1);
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] {
+        const auto exported = [&](int count) {
+            fill(*p.list, count);
+            return exportConfig(target, p.ctx).status == SaveResult::Saved &&
+                   fileBytes(target) == fileOf(count);
+        };
+        if (!exported(2) || !exported(10)) return false; // shorter, then longer
+        // A full disk (here: a file size limit below the new list's) refuses the reserved size
+        // before a byte of the file changes.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{4096, 4096};
+        fill(*p.list, 999);
+        p.ui.messages.clear();
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 &&
+               exportConfig(target, p.ctx).status == SaveResult::Failed &&
+               p.ui.messages ==
+                   std::vector<std::string>{"The export file " + target.string() +
+                                            " could not be written.  The action list is unchanged."};
+    }));
+    EXPECT_EQ(fileBytes(target), fileOf(10));
+    // The program's own file is never written in place: a cut save there would lose it.
+    EXPECT_TRUE(
+        vantaro::test::asOrdinaryUser([&] { return saveconfig(own, p.ctx).status == SaveResult::Failed; }));
+    EXPECT_EQ(fileBytes(own), fileOf(5));
+    EXPECT_EQ(vantaro::test::entryCount(shared), 2);
 
     // An export that fails names the export file, not the program's own.
     const SaveResult failed = exportConfig(p.folder / "missing" / "x.dat", p.ctx);
