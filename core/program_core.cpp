@@ -173,16 +173,22 @@ void ProgramCore::setCentreWidth(std::int32_t width, bool store) {
     if (store) storeSetting(settings::centerWidth, width);
 }
 
-void ProgramCore::shutDown() {
+void ProgramCore::shutDown(const std::function<void(const char* step)>& entering) {
+    const auto step = [&](const char* name) {
+        if (entering) entering(name);
+    };
     try {
+        step("while closing the MIDI output");
         outputPort_.close();
     } catch (...) {
     }
     try {
+        step("while releasing the glove");
         if (devices_.glove) gloveShutDown(*devices_.glove, glove_);
     } catch (...) {
     }
     try {
+        step("while closing the MIDI inputs");
         routing_.closeAll();
     } catch (...) {
     }

@@ -92,8 +92,9 @@ public:
     // are chosen again when they are back, and routed inputs are routed again. A few times a
     // second, off the 1 ms tick.
     void checkDevices();
-    // Shut-down: output, glove, routing closed in that order, every failure ignored.
-    void shutDown();
+    // Shut-down: output, glove, routing closed in that order, every failure ignored. entering,
+    // when given, hears each step as it begins, named by a literal ("while closing the MIDI output").
+    void shutDown(const std::function<void(const char* step)>& entering = {});
 
     // ---- the action list and its file. Loading refills the list box from the list; a list
     // loaded at start-up or imported starts with none of its buttons held.
