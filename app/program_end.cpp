@@ -96,7 +96,7 @@ void makeBoundTimer() {
 ProgramEnd::ProgramEnd() {
     makeBoundTimer();
     handle(SIGALRM, &boundReached);
-    ::signal(SIGXFSZ, SIG_IGN);
+    handle(SIGXFSZ, SIG_IGN);
     if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return; // signals then keep their default
     signalPipe = pipe_[1];
     notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
