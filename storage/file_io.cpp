@@ -86,17 +86,17 @@ namespace {
 
 constexpr std::string_view kNewSuffix = ".new-";
 
-bool writeAllAt(int fd, std::string_view bytes, off_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        offset += n;
+// Writes bytes at offset; returns how many were written before a failure (all on success).
+std::size_t writeAt(int fd, std::string_view bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
 // Makes the rename itself durable; failure here does not undo the replacement.
@@ -118,7 +118,7 @@ fs::path newFileFor(const fs::path& path) {
 bool writeNewFile(const fs::path& temp, std::string_view bytes, mode_t mode, bool keepMode) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
-    bool ok = writeAllAt(fd, bytes, 0);
+    bool ok = writeAt(fd, bytes, 0) == bytes.size();
     if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
@@ -224,18 +224,24 @@ ChosenFileWrite writeInPlace(const fs::path& path, std::string_view bytes) {
     // Reserved first: a full disk or a file size limit refuses here. Reserving changes no byte of
     // the file, only (when it grows) its length, which is put back below.
     bool ok = newSize == 0 || ::posix_fallocate(fd, 0, newSize) == 0;
-    const bool reserved = ok;
-    if (ok) ok = writeAllAt(fd, bytes, 0);
+    std::size_t written = 0;
+    if (ok) {
+        written = writeAt(fd, bytes, 0);
+        ok = written == bytes.size();
+    }
     if (ok && newSize < oldSize) ok = ::ftruncate(fd, newSize) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (ok) {
         ::close(fd);
         return ChosenFileWrite::Written;
     }
-    bool back = !reserved || writeAllAt(fd, kept, 0);
+    // Only what was overwritten goes back, so whatever stopped the write (a size limit, say) does
+    // not stop this; what was written past the old end goes with the old length.
+    const std::string_view overwritten = std::string_view(kept).substr(0, written);
+    bool back = writeAt(fd, overwritten, 0) == overwritten.size();
     struct stat now {};
     if (back && (::fstat(fd, &now) != 0 || now.st_size != oldSize)) back = ::ftruncate(fd, oldSize) == 0;
-    if (back && reserved) back = ::fsync(fd) == 0;
+    if (back && written > 0) back = ::fsync(fd) == 0;
     ::close(fd);
     return back ? ChosenFileWrite::Unchanged : ChosenFileWrite::Damaged;
 }

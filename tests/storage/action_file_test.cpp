@@ -459,20 +459,26 @@ TEST(ActionFile, InAFolderThatTakesNoNewFileOnlyAnExportIsWrittenInPlaceAndNever
             return exportConfig(target, p.ctx).status == SaveResult::Saved &&
                    fileBytes(target) == fileOf(count);
         };
-        if (!exported(2) || !exported(10)) return false; // shorter, then longer
-        // A full disk (here: a file size limit below the new list's) refuses the reserved size
-        // before a byte of the file changes.
+        if (!exported(2) || !exported(60)) return false; // shorter, then longer
+        // A full disk (here: a file size limit, 4096 bytes) refuses the reserved size of a longer
+        // list before a byte of the file changes; a shorter one stops its write half way, and what
+        // it overwrote is put back.
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit small{4096, 4096};
-        fill(*p.list, 999);
-        p.ui.messages.clear();
-        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 &&
-               exportConfig(target, p.ctx).status == SaveResult::Failed &&
-               p.ui.messages ==
-                   std::vector<std::string>{"The export file " + target.string() +
-                                            " could not be written.  The action list is unchanged."};
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return false;
+        for (const int count : {999, 55}) {
+            fill(*p.list, count);
+            (*p.list)[1].high = 1; // unlike the file's first record
+            p.ui.messages.clear();
+            if (exportConfig(target, p.ctx).status != SaveResult::Failed ||
+                p.ui.messages !=
+                    std::vector<std::string>{"The export file " + target.string() +
+                                             " could not be written.  The action list is unchanged."})
+                return false;
+        }
+        return true;
     }));
-    EXPECT_EQ(fileBytes(target), fileOf(10));
+    EXPECT_EQ(fileBytes(target), fileOf(60));
     // The program's own file is never written in place: a cut save there would lose it.
     EXPECT_TRUE(
         vantaro::test::asOrdinaryUser([&] { return saveconfig(own, p.ctx).status == SaveResult::Failed; }));
