@@ -8,7 +8,6 @@
 #include "ui/program_files.h"
 
 #include <QApplication>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <optional>
@@ -34,7 +33,10 @@ constexpr const char* kHelp =
     "\n"
     "Settings and the action list are kept in jmconfig.ini and jmconfig.dat: beside the program\n"
     "when it runs from its own writable folder, otherwise in $XDG_DATA_HOME/Vantaro\n"
-    "(~/.local/share/Vantaro). See vantaro(1) and the Help button in the window.\n";
+    "(~/.local/share/Vantaro). See vantaro(1) and the Help button in the window.\n"
+    "\n"
+    "Exit status: 0 when the window is closed or a signal ends the program; 124 when the end\n"
+    "did not finish within 3 seconds and was cut short (standard error says where).\n";
 
 // Qt's documented options: they are Qt's to read, so they must not count as unknown here.
 bool qtOption(std::string_view arg, bool& takesValue) {
@@ -106,20 +108,24 @@ int main(int argc, char* argv[]) {
 #endif
 
     const std::filesystem::path programFolder = QApplication::applicationDirPath().toStdString();
-    const std::filesystem::path userFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 
     vantaro::QtUiPort ui;
-    const vantaro::DataFolderChoice data = vantaro::chooseDataFolder(programFolder, userFolder);
+    const vantaro::DataFolderChoice data = vantaro::chooseDataFolder(programFolder);
     const vantaro::FolderLock lock(data.folder); // held until the process ends
     if (lock.inUse()) {
         ui.showMessage(vantaro::alreadyRunningMessage(data.folder));
         return 1;
     }
+    if (lock.state() == vantaro::FolderLock::State::Unavailable)
+        ui.showMessage(vantaro::lockUnavailableMessage(data.folder));
     vantaro::Form1Options options;
     options.dataFolder = data.folder;
     options.startupNote = data.note;
-    options.shutDownStarted = [&end] { end.arm(); };
+    options.shutDownStarted = [&end] {
+        vantaro::ProgramEnd::enterStep("during the shut-down");
+        end.arm();
+    };
+    options.shutDownStep = [](const char* step) { vantaro::ProgramEnd::enterStep(step); };
     // Not quit(): it does nothing before the main loop runs, and a signal may come while the
     // splash window is up. exit() also ends the loops of open modal windows.
     options.quit = [] { QCoreApplication::exit(0); };
@@ -132,6 +138,9 @@ int main(int argc, char* argv[]) {
     program.start();
     // Shut down during start-up: the main loop would never learn of it.
     if (program.window().hasShutDown()) return 0;
+    vantaro::ProgramEnd::enterStep("before its shut-down could begin");
     vantaro::notifyServiceManagerReady();
-    return app.exec();
+    const int status = app.exec();
+    vantaro::ProgramEnd::enterStep("while releasing its devices at the end");
+    return status;
 }

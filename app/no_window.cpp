@@ -9,7 +9,6 @@
 #include "ui/program_files.h"
 
 #include <QCoreApplication>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace vantaro {
@@ -64,15 +63,14 @@ int runWithoutWindow(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("Vantaro"));
 
     const std::filesystem::path programFolder = QCoreApplication::applicationDirPath().toStdString();
-    const std::filesystem::path userFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
     ConsoleUi ui(stderr);
-    const DataFolderChoice data = chooseDataFolder(programFolder, userFolder);
+    const DataFolderChoice data = chooseDataFolder(programFolder);
     const FolderLock lock(data.folder); // held until the process ends
     if (lock.inUse()) {
         ui.showMessage(alreadyRunningMessage(data.folder));
         return 1;
     }
+    if (lock.state() == FolderLock::State::Unavailable) ui.showMessage(lockUnavailableMessage(data.folder));
 
     MachineDevices devices(
         programFile(ProgramFileKind::Library, kPalmletFileName, programFolder).parent_path());
@@ -87,9 +85,10 @@ int runWithoutWindow(int argc, char* argv[]) {
     core.setLogListener(&log);
     if (!data.note.empty()) core.logLine(data.note);
 
+    const auto step = [](const char* name) { ProgramEnd::enterStep(name); };
     const StartupResult started = core.start();
     if (started.outcome != StartupResult::Outcome::Running || ui.endRequested()) {
-        core.shutDown();
+        core.shutDown(step);
         return 1;
     }
     // Nothing shows the lower half: the engine and routing need not write their log lines.
@@ -107,17 +106,21 @@ int runWithoutWindow(int argc, char* argv[]) {
     end.onSignal([&] {
         if (ending) return;
         ending = true;
+        ProgramEnd::enterStep("during the shut-down");
         tick.stop();
         deviceCheck.stop();
-        core.shutDown();
+        core.shutDown(step);
         QCoreApplication::exit(0);
     });
     tick.start();
     deviceCheck.start();
     std::fprintf(stderr, "vantaro: playing without a window; SIGTERM, SIGINT or SIGHUP ends it.\n");
     std::fflush(stderr);
+    ProgramEnd::enterStep("before its shut-down could begin");
     notifyServiceManagerReady();
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    ProgramEnd::enterStep("while releasing its devices at the end");
+    return status;
 }
 
 } // namespace vantaro

@@ -2,6 +2,7 @@
 
 #include "engine/numbers.h"
 #include "storage/action_file.h"
+#include "storage/file_io.h"
 
 #include <algorithm>
 #include <cstring>
@@ -338,16 +339,22 @@ void ProgramCore::routeInputs(const std::vector<bool>& selected) {
     routing_.confirmPicker(selected);
 }
 
-void ProgramCore::shutDown() {
+void ProgramCore::shutDown(const std::function<void(const char* step)>& entering) {
+    const auto step = [&](const char* name) {
+        if (entering) entering(name);
+    };
     try {
+        step("while closing the MIDI output");
         outputPort_.close();
     } catch (...) {
     }
     try {
+        step("while releasing the glove");
         if (devices_.glove) gloveShutDown(*devices_.glove, glove_);
     } catch (...) {
     }
     try {
+        step("while closing the MIDI inputs");
         routing_.closeAll();
     } catch (...) {
     }
@@ -381,9 +388,13 @@ bool ProgramCore::writeList(const fs::path& fname, const std::string& failureTex
         ui_.showMessage(failureText);
         return false;
     }
+    storeListSize();
+    return true;
+}
+
+void ProgramCore::storeListSize() {
     // "Size" follows only a save that succeeded; its own failure is told like any setting's.
     storeSetting(settings::size, std::clamp<std::int32_t>(actionList_.actionCount, 0, kMaxFileRecords));
-    return true;
 }
 
 bool ProgramCore::saveconfig(const fs::path& fname) {
@@ -474,11 +485,22 @@ LoadResult ProgramCore::importActions(const fs::path& chosen) {
 
 SaveOutcome ProgramCore::exportActions(const fs::path& chosen) {
     if (chosen.empty()) return SaveOutcome::Cancelled;
-    // The program's own file is not involved: say which file failed and that nothing changed.
-    return writeList(chosen, "The export file " + chosen.string() +
-                                 " could not be written.  The action list is unchanged.")
-               ? SaveOutcome::Saved
-               : SaveOutcome::Failed;
+    switch (writeChosenFile(chosen, encodeActions(actionList_))) {
+    case ChosenFileWrite::Written:
+        storeListSize();
+        return SaveOutcome::Saved;
+    case ChosenFileWrite::Unchanged:
+        // The program's own file is not involved: say which file failed and that nothing changed.
+        ui_.showMessage("The export file " + chosen.string() +
+                        " could not be written.  The action list is unchanged.");
+        break;
+    case ChosenFileWrite::Damaged:
+        ui_.showMessage("The export file " + chosen.string() +
+                        " could not be written, and what it held before could not be put back: it now "
+                        "holds part of the list.  The action list in the program is unchanged.");
+        break;
+    }
+    return SaveOutcome::Failed;
 }
 
 std::optional<std::string> ProgramCore::playActionFile(const fs::path& path) {

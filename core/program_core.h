@@ -111,8 +111,9 @@ public:
     // lets go of whatever it held, the wanted devices are chosen again when they are back, and
     // routed inputs are routed again. A few times a second, off the 1 ms tick.
     void checkDevices();
-    // Shut-down: output, glove, routing closed in that order, every failure ignored.
-    void shutDown();
+    // Shut-down: output, glove, routing closed in that order, every failure ignored. entering,
+    // when given, hears each step as it begins, named by a literal ("while closing the MIDI output").
+    void shutDown(const std::function<void(const char* step)>& entering = {});
 
     // ---- settings: every write goes through here, and a failure is told once until a write
     // succeeds again.
@@ -213,6 +214,7 @@ private:
     LoadResult importFailed(const std::filesystem::path& fname);
     LoadResult loaded(bool fresh);
     bool writeList(const std::filesystem::path& fname, const std::string& failureText);
+    void storeListSize();
     void rewriteActionFile();
     void refillList();
     void appendActionLine(const ActionRecord& record);

@@ -73,7 +73,8 @@ bool fileExists(const fs::path& path) {
 namespace {
 
 // Enough bytes for the largest file that still rounds to 1000 records.
-constexpr std::size_t kMaxReadBytes = kMaxFileRecords * kRecordBytes + kRecordBytes / 2;
+static_assert(kMaxActionFileBytes == kMaxFileRecords * kRecordBytes + kRecordBytes / 2);
+constexpr std::size_t kMaxReadBytes = kMaxActionFileBytes;
 
 } // namespace
 

@@ -19,6 +19,10 @@ std::filesystem::path actionFilePathIn(const std::filesystem::path& folder);
 // The records a file of this length holds: length / 84, halves to the even count.
 std::uint64_t recordCountForLength(std::uint64_t length);
 
+// The longest file that still counts at most 1000 records (1000 whole ones and half of another,
+// which rounds down to the even 1000). No action file is read beyond it: a longer one is damaged.
+inline constexpr std::uint64_t kMaxActionFileBytes = 1000 * 84 + 84 / 2;
+
 // The stored form of records 1..actionCount.
 std::string encodeActions(const ActionList& list);
 

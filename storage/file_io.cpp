@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,16 +86,17 @@ namespace {
 
 constexpr std::string_view kNewSuffix = ".new-";
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+// Writes bytes at offset; returns how many were written before a failure (all on success).
+std::size_t writeAt(int fd, std::string_view bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
 // Makes the rename itself durable; failure here does not undo the replacement.
@@ -115,7 +118,7 @@ fs::path newFileFor(const fs::path& path) {
 bool writeNewFile(const fs::path& temp, std::string_view bytes, mode_t mode, bool keepMode) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
+    bool ok = writeAt(fd, bytes, 0) == bytes.size();
     if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
     if (ok) ok = ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
@@ -140,48 +143,130 @@ fs::path followLinks(fs::path path) {
     return path;
 }
 
-// The last resort when the folder takes no new file: not crash-safe, so only after the safe way
-// was refused, and only a complete write counts.
-bool overwriteInPlace(const fs::path& path, std::string_view bytes) {
-    const int fd = openRegularFile(path, O_WRONLY);
-    if (fd < 0) return false;
-    bool ok = ::ftruncate(fd, 0) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    return ok;
-}
+// Holds SIGALRM back on this thread for as long as it lives: the program's shut-down bound waits
+// for the file in hand to be whole, then ends the program at once.
+class SaveInProgress {
+public:
+    SaveInProgress() {
+        sigset_t alarm;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        ::pthread_sigmask(SIG_BLOCK, &alarm, &before_);
+    }
+    ~SaveInProgress() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    SaveInProgress(const SaveInProgress&) = delete;
+    SaveInProgress& operator=(const SaveInProgress&) = delete;
 
-} // namespace
+private:
+    sigset_t before_{};
+};
 
-bool replaceFileContents(const fs::path& given, std::string_view bytes) {
-    // Through a link, the link's target is what the user keeps: replace that, not the link.
-    const fs::path path = followLinks(given);
+enum class Renamed { Yes, No, FolderRefused };
+
+// The safe way: a new file, flushed, renamed over path (a file, not a link). FolderRefused: the
+// folder takes no new file, while path exists as a regular file the user may write.
+Renamed replaceByRename(const fs::path& path, std::string_view bytes) {
     mode_t mode = 0666; // narrowed by the umask for a new file
     bool keepMode = false;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return false;
+        if (!S_ISREG(st.st_mode)) return Renamed::No;
         // The user marked the file read-only: respect that even where the folder would allow a rename.
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Renamed::No;
         mode = st.st_mode & 07777;
         keepMode = true;
     } else if (errno != ENOENT) {
-        return false;
+        return Renamed::No;
     }
 
     const fs::path temp = newFileFor(path);
     ::unlink(temp.c_str()); // a leftover of this process id from an earlier crash
 
-    if (!writeNewFile(temp, bytes, mode, keepMode)) {
-        // A folder the user may not add files to can still hold a file the user may write.
-        if (keepMode && (errno == EACCES || errno == EPERM)) return overwriteInPlace(path, bytes);
-        return false;
-    }
+    if (!writeNewFile(temp, bytes, mode, keepMode))
+        return keepMode && (errno == EACCES || errno == EPERM) ? Renamed::FolderRefused : Renamed::No;
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
-        return false;
+        return Renamed::No;
     }
     syncFolder(path.parent_path());
+    return Renamed::Yes;
+}
+
+bool readAllAt(int fd, std::string& into, off_t offset) {
+    std::size_t done = 0;
+    while (done < into.size()) {
+        const ssize_t n =
+            ::pread(fd, into.data() + done, into.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
     return true;
+}
+
+// Not crash-safe, so only for a file the user chose, after the safe way was refused. Only the
+// first bytes.size() bytes and the length change, so only those are kept for putting back.
+ChosenFileWrite writeInPlace(const fs::path& path, std::string_view bytes) {
+    const int fd = openRegularFile(path, O_RDWR);
+    if (fd < 0) return ChosenFileWrite::Unchanged;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return ChosenFileWrite::Unchanged;
+    }
+    const off_t oldSize = st.st_size;
+    std::string kept(std::min<std::uint64_t>(static_cast<std::uint64_t>(oldSize), bytes.size()), '\0');
+    if (!readAllAt(fd, kept, 0)) {
+        ::close(fd);
+        return ChosenFileWrite::Unchanged;
+    }
+    const auto newSize = static_cast<off_t>(bytes.size());
+    // Reserved first: a full disk or a file size limit refuses here. Reserving changes no byte of
+    // the file, only (when it grows) its length, which is put back below.
+    bool ok = newSize == 0 || ::posix_fallocate(fd, 0, newSize) == 0;
+    std::size_t written = 0;
+    if (ok) {
+        written = writeAt(fd, bytes, 0);
+        ok = written == bytes.size();
+    }
+    if (ok && newSize < oldSize) ok = ::ftruncate(fd, newSize) == 0;
+    if (ok) ok = ::fsync(fd) == 0;
+    if (ok) {
+        ::close(fd);
+        return ChosenFileWrite::Written;
+    }
+    // Only what was overwritten goes back, so whatever stopped the write (a size limit, say) does
+    // not stop this; what was written past the old end goes with the old length.
+    const std::string_view overwritten = std::string_view(kept).substr(0, written);
+    bool back = writeAt(fd, overwritten, 0) == overwritten.size();
+    struct stat now {};
+    if (back && (::fstat(fd, &now) != 0 || now.st_size != oldSize)) back = ::ftruncate(fd, oldSize) == 0;
+    if (back && written > 0) back = ::fsync(fd) == 0;
+    ::close(fd);
+    return back ? ChosenFileWrite::Unchanged : ChosenFileWrite::Damaged;
+}
+
+} // namespace
+
+bool replaceFileContents(const fs::path& given, std::string_view bytes) {
+    const SaveInProgress saving;
+    // Through a link, the link's target is what the user keeps: replace that, not the link.
+    return replaceByRename(followLinks(given), bytes) == Renamed::Yes;
+}
+
+ChosenFileWrite writeChosenFile(const fs::path& given, std::string_view bytes) {
+    const SaveInProgress saving;
+    const fs::path path = followLinks(given);
+    switch (replaceByRename(path, bytes)) {
+    case Renamed::Yes:
+        return ChosenFileWrite::Written;
+    case Renamed::FolderRefused:
+        // A folder the user may not add files to can still hold a file the user may write.
+        return writeInPlace(path, bytes);
+    case Renamed::No:
+        break;
+    }
+    return ChosenFileWrite::Unchanged;
 }
 
 bool renameWithoutReplacing(const fs::path& from, const fs::path& to) {

@@ -28,10 +28,25 @@ std::optional<FileHead> readFileHead(const std::filesystem::path& path, std::siz
 // Writes bytes to a new file beside path, flushes it to disk and renames it over path, so that
 // a crash or power loss leaves either the old or the new contents, never a mix. A symbolic link
 // is followed: the file it leads to is replaced and the link stays. An existing file without any
-// write permission bit is treated as read-only and left alone. Where the folder refuses the new
-// file but the existing file may be written, the contents are written over it in place instead.
-// Returns false when nothing was replaced.
+// write permission bit is treated as read-only and left alone. A folder that refuses the new file
+// refuses the save: the program's own files are never written in place, where a cut write would
+// lose them. Returns false when nothing was replaced.
+//
+// While this (or writeChosenFile) runs, the calling thread holds SIGALRM back, so a time bound
+// built on it (the program's shut-down bound) takes effect only once the file is whole.
 [[nodiscard]] bool replaceFileContents(const std::filesystem::path& path, std::string_view bytes);
+
+enum class ChosenFileWrite {
+    Written,
+    Unchanged, // nothing was written, or what was written has been put back
+    Damaged,   // a write in place failed and the former contents could not be put back
+};
+
+// For a file the user chose (Export): replaced as replaceFileContents does. Where the folder
+// refuses a new file but the file itself may be read and written, it is written in place instead:
+// the new size is reserved first (a full disk refuses it before a byte changes), the bytes about to
+// be overwritten are kept, and on any failure after that they are put back.
+[[nodiscard]] ChosenFileWrite writeChosenFile(const std::filesystem::path& path, std::string_view bytes);
 
 // Creates path with bytes only when no file of that name exists; false when one does or the
 // file could not be written. A crash leaves no partial file under that name.

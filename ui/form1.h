@@ -52,6 +52,8 @@ struct Form1Options {
     std::function<void(const QUrl&)> openUrl; // defaults to the desktop's browser
     std::function<void()> quit;               // the end of shut-down; defaults to leaving the event loop
     std::function<void()> shutDownStarted;    // the start of shut-down, before any device is released
+    // Each step of shut-down as it begins, named by a literal ("while closing the MIDI output").
+    std::function<void(const char*)> shutDownStep;
     bool runTimer = true; // false: the poll runs only when tick() is called (tests that step it)
 };
 

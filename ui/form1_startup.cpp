@@ -109,7 +109,7 @@ void Form1::shutDown() {
     Timer1->stop();
     deviceTimer_->stop();
     // Every step is tried; nothing is reported from here on.
-    core_->shutDown();
+    core_->shutDown(options_.shutDownStep);
     if (options_.quit)
         options_.quit();
     else

@@ -1,4 +1,5 @@
 #include "storage/action_file.h"
+#include "storage/file_io.h"
 #include "storage/record_codec.h"
 #include "storage/settings.h"
 #include "storage/settings_keys.h"
@@ -8,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace vantaro;
@@ -293,23 +296,48 @@ TEST(ActionFile, SavingThroughALinkReplacesTheFileItLeadsTo) {
     EXPECT_EQ(fileBytes(elsewhere / "actions.dat"), fileOf(2));
 }
 
-TEST(ActionFile, ASaveWritesOverAWritableFileInAFolderThatTakesNoNewFile) {
+TEST(ActionFile, InAFolderThatTakesNoNewFileOnlyAnExportIsWrittenInPlaceAndNeverHalfway) {
     Program p;
-    fill(*p.list, 2);
     const fs::path shared = p.folder / "shared";
     const fs::path target = shared / "set.dat";
+    const fs::path own = shared / "jmconfig.dat";
     fs::create_directory(shared);
     putBytes(target, fileOf(5));
+    putBytes(own, fileOf(5));
     const auto all = fs::perms::owner_all | fs::perms::group_all | fs::perms::others_all;
     const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    const auto writable = all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(p.folder.path(), fs::perms::others_exec, fs::perm_options::add);
-    fs::permissions(target, all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    fs::permissions(target, writable);
+    fs::permissions(own, writable);
     fs::permissions(shared, readable);
 
-    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] { return p.save(target); }));
-    EXPECT_EQ(fileBytes(target), fileOf(2));
-    EXPECT_EQ(vantaro::test::entryCount(shared), 1);
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] {
+        const auto exported = [&](int count) {
+            fill(*p.list, count);
+            return writeChosenFile(target, encodeActions(*p.list)) == ChosenFileWrite::Written &&
+                   fileBytes(target) == fileOf(count);
+        };
+        if (!exported(2) || !exported(60)) return false; // shorter, then longer
+        // A full disk (here: a file size limit, 4096 bytes) refuses the reserved size of a longer
+        // list before a byte of the file changes; a shorter one stops its write half way, and what
+        // it overwrote is put back.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return false;
+        for (const int count : {999, 55}) {
+            fill(*p.list, count);
+            (*p.list)[1].high = 1; // unlike the file's first record
+            if (writeChosenFile(target, encodeActions(*p.list)) != ChosenFileWrite::Unchanged) return false;
+        }
+        return true;
+    }));
+    EXPECT_EQ(fileBytes(target), fileOf(60));
+    // The program's own file is never written in place: a cut save there would lose it.
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] { return !p.save(own); }));
+    EXPECT_EQ(fileBytes(own), fileOf(5));
+    EXPECT_EQ(vantaro::test::entryCount(shared), 2);
     fs::permissions(shared, all);
 }
 

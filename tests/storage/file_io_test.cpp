@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <string>
+#include <vector>
 
 using namespace vantaro;
 using vantaro::test::putBytes;
@@ -65,4 +67,35 @@ TEST(FolderLock, OneHolderPerFolderUntilItEndsHoweverItEnds) {
     ::close(ready[1]);
     EXPECT_TRUE(fs::exists(a / "jmconfig.lock"));
     EXPECT_EQ(FolderLock(a.path()).state(), FolderLock::State::Held);
+}
+
+TEST(FolderLock, WhateverStandsUnderTheLockFilesNameTwoCopiesNeverShareAFolder) {
+    // A link to itself, a link to nothing, an empty folder: none is followed, each is replaced.
+    const std::vector<std::function<void(const fs::path&)>> oddities = {
+        [](const fs::path& lock) { fs::create_symlink(lock.filename(), lock); },
+        [](const fs::path& lock) { fs::create_symlink(lock.parent_path() / "gone" / "x", lock); },
+        [](const fs::path& lock) { fs::create_directory(lock); },
+    };
+    for (std::size_t i = 0; i < oddities.size(); ++i) {
+        TempFolder a;
+        oddities[i](a / "jmconfig.lock");
+        FolderLock first(a.path());
+        EXPECT_EQ(first.state(), FolderLock::State::Held) << i;
+        EXPECT_TRUE(FolderLock(a.path()).inUse()) << i;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(a / "jmconfig.lock"))) << i;
+        EXPECT_FALSE(fs::exists(a / "gone")) << i;
+    }
+
+    // A folder the user may read but not write holds no lock file of this user's: the folder
+    // itself is locked.
+    TempFolder b;
+    fs::permissions(b.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser([&] {
+        FolderLock first(b.path());
+        return first.state() == FolderLock::State::Held && FolderLock(b.path()).inUse();
+    }));
+    // Neither the folder nor a file in it: said, not taken for a lock.
+    fs::permissions(b.path(), fs::perms::owner_all | fs::perms::others_exec);
+    EXPECT_TRUE(vantaro::test::asOrdinaryUser(
+        [&] { return FolderLock(b.path()).state() == FolderLock::State::Unavailable; }));
 }

@@ -64,11 +64,13 @@ private:
 class ProgramProcess {
 public:
     // program: the file name in the build's bin folder; env: NAME=value entries set on top of
-    // this process's environment, from which the display variables are taken out.
+    // this process's environment, from which the display variables are taken out; binFolder: the
+    // folder under the test's folder that holds the binary ("bin" for an installed program's layout).
     ProgramProcess(const TempFolder& folder, const std::string& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& env)
+                   const std::vector<std::string>& env, const std::string& binFolder = {})
         : log_(folder / (program + ".log")) {
-        const std::filesystem::path binary = folder / program;
+        std::filesystem::create_directories(folder / binFolder);
+        const std::filesystem::path binary = folder / binFolder / program;
         std::error_code ec;
         std::filesystem::create_hard_link(std::filesystem::path(std::getenv("VANTARO_BIN")) / program, binary,
                                           ec);
@@ -131,10 +133,21 @@ public:
     // Sends sig (none: 0) and waits up to limit for the program to end: its wait status, or
     // nothing while it still runs.
     std::optional<int> endWith(int sig, std::chrono::milliseconds limit) {
-        if (sig != 0 && running()) ::kill(pid_, sig);
+        send(sig);
         waitUntil([&] { return !running(); }, static_cast<int>(limit.count()),
                   [] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); });
         return status_;
+    }
+    void send(int sig) {
+        if (sig != 0 && running()) ::kill(pid_, sig);
+    }
+    // SIGALRM waits on the program's main thread (held back there) while the program runs.
+    bool alarmWaiting() {
+        const std::string text =
+            fileBytes("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/status");
+        const auto at = text.find("SigPnd:");
+        if (!running() || at == std::string::npos) return false;
+        return (std::stoull(text.substr(at + 7), nullptr, 16) >> (SIGALRM - 1) & 1) != 0;
     }
 
     bool running() {

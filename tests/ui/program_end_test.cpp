@@ -15,29 +15,53 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vantaro {
 namespace {
 
 using namespace std::chrono_literals;
 
+// What a test changes about the program's start: environment entries ("NAME=value", each in
+// place of the test's own for NAME), and the folder under the test's folder that holds the
+// binary ("bin" for the layout of an installed program).
+struct ProgramSetup {
+    std::vector<std::string> env;
+    std::string binFolder;
+};
+
+std::vector<std::string> environment(const test::TempFolder& folder, const std::string& server,
+                                     const test::NotifySocket& notify, const ProgramSetup& setup) {
+    std::vector<std::string> env = {"HOME=" + (folder / "home").string(), "JACK_DEFAULT_SERVER=" + server,
+                                    "JACK_NO_AUDIO_RESERVATION=1", "QT_QPA_PLATFORM=offscreen",
+                                    notify.variable()};
+    for (const std::string& entry : setup.env) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(entry);
+    }
+    return env;
+}
+
 // The window program on a folder of its own, on the offscreen platform, offered a socket to
 // report its readiness on.
 class ProgramProcess {
 public:
-    ProgramProcess(const test::TempFolder& folder, const std::string& server)
+    ProgramProcess(const test::TempFolder& folder, const std::string& server, const ProgramSetup& setup = {})
         : notify_(folder / "notify"),
-          process_(folder, "vantaro", {},
-                   {"HOME=" + (folder / "home").string(), "JACK_DEFAULT_SERVER=" + server,
-                    "JACK_NO_AUDIO_RESERVATION=1", "QT_QPA_PLATFORM=offscreen", notify_.variable()}) {}
+          process_(folder, "vantaro", {}, environment(folder, server, notify_, setup), setup.binFolder) {}
 
-    // Waits until the program reports that start-up is done, and checks that start-up opened the
-    // stored output device: the program's JACK client has its output port on the server.
-    bool started(const std::string& server) {
+    // Waits until the program reports that start-up is done.
+    bool becameReady() {
         if (!notify_.bound()) return false;
         test::waitUntil([&] { return !process_.running() || notify_.ready(); }, 60000,
                         [] { std::this_thread::sleep_for(10ms); });
-        if (!process_.running() || !notify_.ready()) return false;
+        return process_.running() && notify_.ready();
+    }
+    // ... and that start-up opened the stored output device: the program's JACK client has its
+    // output port on the server.
+    bool started(const std::string& server) {
+        if (!becameReady()) return false;
         test::JackPeer watch("vt-end-watch", 0, 0, server);
         const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
         if (!ports) return false;
@@ -51,6 +75,10 @@ public:
     std::optional<int> endWith(int sig, std::chrono::milliseconds limit) {
         return process_.endWith(sig, limit);
     }
+    std::optional<int> ended(std::chrono::milliseconds limit) { return process_.endWith(0, limit); }
+    void send(int sig) { process_.send(sig); }
+    bool alarmWaiting() { return process_.alarmWaiting(); }
+    bool running() { return process_.running(); }
     std::string log() const { return process_.log(); }
 
 private:
@@ -79,7 +107,7 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         ASSERT_TRUE(status) << "the program did not end after SIGHUP\n" << program.log();
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
                                                                      << program.log();
-        EXPECT_EQ(program.log().find("did not finish"), std::string::npos) << program.log();
+        EXPECT_EQ(program.log().find("cut short"), std::string::npos) << program.log();
         EXPECT_FALSE(program.reportedReady());
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), storedSettings);
     }
@@ -98,12 +126,13 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
                                                                      << program.log();
         // It ended by its own shut-down, not by the bound that cuts a stalled one short.
-        EXPECT_EQ(program.log().find("did not finish"), std::string::npos) << program.log();
+        EXPECT_EQ(program.log().find("cut short"), std::string::npos) << program.log();
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), settings);
     }
     {
         // The desktop session ends while the server hangs: closing the program's JACK client
-        // never returns, and the program still ends, in order (status 0).
+        // may never return, and the program still ends: in order (status 0), or cut short by the
+        // bound, which then says so (status 124) and names the step the server held up.
         test::TempFolder folder;
         test::putBytes(folder / "jmconfig.ini", storedSettings);
         ProgramProcess program(folder, server.name());
@@ -115,9 +144,88 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         server.resume();
         ASSERT_TRUE(status) << "the program did not end after SIGTERM while the server was stalled\n"
                             << program.log();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
-                                                                     << program.log();
+        const std::string log = program.log();
+        const bool orderly =
+            WIFEXITED(*status) && WEXITSTATUS(*status) == 0 && log.find("cut short") == std::string::npos;
+        const bool cut = WIFEXITED(*status) && WEXITSTATUS(*status) == 124 &&
+                         log.find("cut short while closing the MIDI output") != std::string::npos;
+        EXPECT_TRUE(orderly || cut) << test::describeStatus(*status) << "\n" << log;
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), settings);
+    }
+}
+
+// No MIDI system at all: the program starts and ends without one, and no JACK server is started for it.
+const std::vector<std::string> kNoMidi = {"JACK_DEFAULT_SERVER=vt-none-at-all", "JACK_NO_START_SERVER=1"};
+
+std::vector<std::string> with(std::vector<std::string> env, const std::vector<std::string>& more) {
+    env.insert(env.end(), more.begin(), more.end());
+    return env;
+}
+
+TEST(ProgramEnd, TheBoundLetsASaveInHandFinishThenEndsSayingWhatItCut) {
+    // The first save of a first start (its settings) is held just before its rename; the end is
+    // asked for meanwhile, so the bound comes while the file is being written.
+    test::TempFolder folder;
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    ProgramProcess program(
+        folder, "",
+        {with(kNoMidi, {"LD_PRELOAD=" VANTARO_PAUSED_RENAME, "VANTARO_PAUSE_RENAME=jmconfig.ini.new-",
+                        "VANTARO_PAUSE_DIR=" + folder.path().string(),
+                        // The sanitizers' runtime need not come first then.
+                        std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"}),
+         ""});
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return std::filesystem::exists(folder / "paused") || !program.running(); }, 60000))
+        << program.log();
+    ASSERT_TRUE(program.running()) << program.log();
+
+    program.send(SIGTERM);
+    test::waitUntil([&] { return !program.running() || program.alarmWaiting(); }, 20000);
+    ASSERT_TRUE(program.running()) << "the bound ended the program in the middle of a save\n"
+                                   << program.log();
+    ASSERT_TRUE(program.alarmWaiting()) << program.log();
+
+    test::putBytes(folder / "go", "");
+    const std::optional<int> status = program.ended(10s);
+    ASSERT_TRUE(status) << "the program did not end once the save was done\n" << program.log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 124) << test::describeStatus(*status) << "\n"
+                                                                   << program.log();
+    EXPECT_NE(program.log().find("cut short during start-up"), std::string::npos) << program.log();
+    EXPECT_EQ(program.log().find("device"), std::string::npos) << program.log();
+    // The save is whole, and nothing of it is left beside the file.
+    EXPECT_NE(test::fileBytes(folder / "jmconfig.ini").find("calibrated= 0"), std::string::npos);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << entry.path();
+}
+
+TEST(ProgramStart, WithoutAUsableFolderOfTheUsersOwnTheProgramStillStartsAndMakesNoHome) {
+    // An installed program keeps its files in the user's folder, which here cannot be had.
+    const auto installed = [](const test::TempFolder& folder) {
+        std::filesystem::create_directories(folder / "share/vantaro");
+        test::putBytes(folder / "share/vantaro/help.html", "");
+    };
+    {
+        // XDG_DATA_HOME names a file: the folder of ~/.local/share is taken, and nothing is
+        // called damaged.
+        test::TempFolder folder;
+        installed(folder);
+        test::putBytes(folder / "afile", "x");
+        std::filesystem::create_directories(folder / "home");
+        ProgramProcess program(folder, "",
+                               {with(kNoMidi, {"XDG_DATA_HOME=" + (folder / "afile").string()}), "bin"});
+        ASSERT_TRUE(program.becameReady()) << program.log();
+        EXPECT_TRUE(std::filesystem::exists(folder / "home/.local/share/Vantaro/jmconfig.ini"));
+        EXPECT_EQ(test::fileBytes(folder / "afile"), "x");
+    }
+    {
+        // A home that does not exist is not made: the program keeps to its own folder.
+        test::TempFolder folder;
+        installed(folder);
+        ProgramProcess program(folder, "",
+                               {with(kNoMidi, {"HOME=" + (folder / "nonexistent").string()}), "bin"});
+        ASSERT_TRUE(program.becameReady()) << program.log();
+        EXPECT_FALSE(std::filesystem::exists(folder / "nonexistent"));
+        EXPECT_TRUE(std::filesystem::exists(folder / "bin/jmconfig.ini"));
     }
 }
 
