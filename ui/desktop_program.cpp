@@ -6,8 +6,8 @@ namespace vantaro {
 
 DesktopProgram::DesktopProgram(QtUiPort& ui, Form1Options options, const std::filesystem::path& gloveFolder,
                                MidiOutApi* output)
-    : midiOut_(chooseMidiSystem()), poster_(QCoreApplication::instance()),
-      midiIn_(poster_, midiOut_.system()), glove_(gloveFolder) {
+    : midiOut_(chooseMidiSystem()), poster_(QCoreApplication::instance()), midiIn_(poster_, midiOut_),
+      glove_(gloveFolder) {
     window_ = std::make_unique<Form1>(
         ProgramDevices{output ? *output : midiOut_, joysticks_, glove_, midiIn_}, ui, std::move(options));
     ui.setOwner(window_.get());

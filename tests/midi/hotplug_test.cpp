@@ -24,7 +24,7 @@ namespace {
 // The program's MIDI side over the machine's MIDI system, without a window.
 struct MidiProgram {
     explicit MidiProgram(const std::filesystem::path& folder = {})
-        : inputs(poster, output.system()), rig(folder, &output, nullptr, nullptr, &inputs) {
+        : inputs(poster, output), rig(folder, &output, nullptr, nullptr, &inputs) {
         rig.ui.choice = MidiErrorChoice::StopWarnings;
     }
     // Looks for device changes (as the window's timer does) until done() holds.
