@@ -1,6 +1,7 @@
-// The end of the real program as a desktop session and a terminal meet it: a signal from outside
-// takes the same orderly way as Quit and the program ends with status 0, also while the JACK
-// server it is connected to has stalled and never answers the close of its client.
+// The start and the end of the real program as a desktop session and a terminal meet them: a
+// stalled JACK server holds neither the window nor the list of outputs, which fills once the server
+// answers; a signal from outside takes the same orderly way as Quit and the program ends with
+// status 0, also while the JACK server it is connected to has stalled and never answers.
 #include "support/jack.h"
 #include "support/temp_folder.h"
 #include "support/wait.h"
@@ -117,16 +118,25 @@ public:
 
     // Waits until the program reports that start-up is done, and checks that start-up opened the
     // stored output device: the program's JACK client has its output port on the server.
-    bool started(const std::string& server) {
+    bool started(const std::string& server) { return becameReady() && hasOutputOn(server, 0ms); }
+    // Waits until the program reports that start-up is done; false when it ends first.
+    bool becameReady() {
         if (!notify_.bound()) return false;
         test::waitUntil([&] { return !running() || notify_.ready(); }, 60000,
                         [] { std::this_thread::sleep_for(10ms); });
-        if (!running() || !notify_.ready()) return false;
+        return running() && notify_.ready();
+    }
+    // Whether the program's JACK client has an output port on the server, within limit.
+    bool hasOutputOn(const std::string& server, std::chrono::milliseconds limit) {
         test::JackPeer watch("vt-end-watch", 0, 0, server);
-        const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
-        if (!ports) return false;
-        jack_free(ports);
-        return true;
+        return test::waitUntil(
+            [&] {
+                const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
+                if (!ports) return false;
+                jack_free(ports);
+                return true;
+            },
+            static_cast<int>(limit.count()));
     }
     bool reportedReady() { return notify_.ready(); }
 
@@ -238,6 +248,29 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
                                                                      << program.log();
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), settings);
     }
+}
+
+TEST(ProgramStart, AStalledJackServerHoldsNeitherTheWindowNorTheOutputChoice) {
+    if (::access("/dev/snd/seq", R_OK | W_OK) == 0)
+        GTEST_SKIP() << "the program uses the ALSA sequencer here";
+    test::JackServer server;
+    ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
+    test::TempFolder folder;
+    test::putBytes(folder / "jmconfig.ini", "[Midi]\r\nDeviceName=Vantaro virtual output\r\n");
+
+    // Started while the server does not answer: start-up ends and the window is shown.
+    server.freeze();
+    ProgramProcess program(folder, server.name());
+    const bool ready = program.becameReady();
+    server.resume();
+    ASSERT_TRUE(ready) << "start-up waited for the stalled server\n" << program.log();
+    // Once it answers, the list fills and the stored output is opened: its port is on the server.
+    EXPECT_TRUE(program.hasOutputOn(server.name(), 15s)) << program.log();
+
+    const std::optional<int> status = program.endWith(SIGTERM, 10s);
+    ASSERT_TRUE(status) << program.log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
+                                                                 << program.log();
 }
 
 } // namespace
