@@ -272,7 +272,8 @@ void ProgramCore::refreshJoysticks() {
 void ProgramCore::checkDevices() {
     refreshJoysticks();
     const DeviceChange change = midiSender_.api().devicesChanged();
-    if (change.note) messageLog_.appendLine(change.note);
+    if (change.serverStopped) messageLog_.appendLine("The JACK server has stopped.");
+    if (change.serverRunning) messageLog_.appendLine("The JACK server is running.");
     if (change.lost) {
         outputPort_.lose();
         routing_.suspend();

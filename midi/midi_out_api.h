@@ -30,7 +30,10 @@ struct DeviceChange {
     bool changed = false;       // ports may have come or gone: read the lists again
     bool restarted = false;     // the MIDI system went away and came back: every port is new
     bool lost = false;          // the MIDI system went away: close every port before anything else
-    const char* note = nullptr; // a line for the message log: the MIDI system came or went
+    // The MIDI system's server (JACK) went away, and came back or appeared, since the last look;
+    // both when it was restarted in between.
+    bool serverStopped = false;
+    bool serverRunning = false;
 };
 
 class MidiOutApi {

@@ -1,6 +1,6 @@
 #include "midi/rtmidi_input.h"
 
-#include "midi/jack_midi_out.h"
+#include "midi/jack_client.h"
 
 #include <RtMidi.h>
 #include <jack/jack.h>
@@ -15,24 +15,27 @@ namespace vantaro {
 
 namespace {
 
-RtMidi::Api rtApi(MidiSystem s) {
-    return s == MidiSystem::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
-}
-
-// What the RtMidi thread and the UI thread share; posted notifications hold it weakly, so a
+// What the library's thread and the UI thread share; posted notifications hold it weakly, so a
 // reader released before its notification runs is simply skipped.
-struct Shared : std::enable_shared_from_this<Shared> {
+struct Shared final : std::enable_shared_from_this<Shared>, JackMidiSink {
     explicit Shared(MainThreadPoster& p) : poster(p) {}
+    // The library's thread: queues one message.
+    void deliver(const std::uint8_t* bytes, std::size_t size) override;
+    void wakeRelay() {
+        // At most one wake-up outstanding, which a binary semaphore can hold.
+        if (!wakePending.exchange(true)) wake.release();
+    }
+
     MainThreadPoster& poster;
-    // One writer (the RtMidi thread), one reader (the UI thread), no lock: the RtMidi thread
-    // may run at real-time priority and must never wait for the UI thread.
+    // One writer (the library's thread), one reader (the UI thread), no lock: the library's
+    // thread may run at real-time priority and must never wait for the UI thread.
     // ring[read % size .. written % size) holds the pending messages; both only count up.
     std::vector<std::array<std::uint8_t, 3>> ring; // allocated while no port is open
     std::atomic<std::size_t> written{0};
     std::atomic<std::size_t> read{0};
-    bool overflowReported = false; // RtMidi thread only
+    bool overflowReported = false; // the library's thread only
     std::atomic<bool> overflowPending{false};
-    // The RtMidi thread may run at real-time priority: it never locks, allocates or posts.
+    // The library's thread may run at real-time priority: it never locks, allocates or posts.
     // It wakes the relay thread, which posts the notifications to the UI thread.
     std::binary_semaphore wake{0};
     std::atomic<bool> wakePending{false};
@@ -47,6 +50,23 @@ struct Shared : std::enable_shared_from_this<Shared> {
         return written.load(std::memory_order_acquire) - read.load(std::memory_order_relaxed);
     }
 };
+
+void Shared::deliver(const std::uint8_t* bytes, std::size_t size) {
+    if (!delivering || size == 0 || size > 3) return;
+    if (bytes[0] < 0x80 || ignored[bytes[0]]) return;
+    const std::size_t w = written.load(std::memory_order_relaxed);
+    if (w - read.load(std::memory_order_acquire) == ring.size()) {
+        if (!overflowReported) overflowPending = true;
+        overflowReported = true;
+    } else {
+        auto& slot = ring[w % ring.size()];
+        slot = {};
+        for (std::size_t i = 0; i < size; ++i)
+            slot[i] = bytes[i];
+        written.store(w + 1, std::memory_order_release);
+    }
+    wakeRelay();
+}
 
 void postError(const std::shared_ptr<Shared>& shared, std::int32_t code, std::string text) {
     shared->poster.post([weak = std::weak_ptr<Shared>(shared), code, text = std::move(text)] {
@@ -115,26 +135,7 @@ private:
     }
 
     static void received(double, std::vector<unsigned char>* message, void* user) {
-        auto* shared = static_cast<Shared*>(user);
-        if (!shared->delivering || message->empty() || message->size() > 3) return;
-        if ((*message)[0] < 0x80 || shared->ignored[(*message)[0]]) return;
-        std::array<std::uint8_t, 3> bytes{};
-        for (std::size_t i = 0; i < message->size(); ++i)
-            bytes[i] = (*message)[i];
-        const std::size_t w = shared->written.load(std::memory_order_relaxed);
-        if (w - shared->read.load(std::memory_order_acquire) == shared->ring.size()) {
-            if (!shared->overflowReported) shared->overflowPending = true;
-            shared->overflowReported = true;
-        } else {
-            shared->ring[w % shared->ring.size()] = bytes;
-            shared->written.store(w + 1, std::memory_order_release);
-        }
-        wakeRelay(*shared);
-    }
-
-    static void wakeRelay(Shared& shared) {
-        // At most one wake-up outstanding, which a binary semaphore can hold.
-        if (!shared.wakePending.exchange(true)) shared.wake.release();
+        static_cast<Shared*>(user)->deliver(message->data(), message->size());
     }
 
     static void relayLoop(Shared* shared) {
@@ -169,7 +170,7 @@ private:
         // No callback runs any more: a wake-up already pending is taken by the loop, which
         // then sees the stop flag; otherwise this one wakes it.
         shared_->stopRelay = true;
-        wakeRelay(*shared_);
+        shared_->wakeRelay();
         shared_->relay.join();
         shared_->wake.try_acquire();
         shared_->wakePending = false;
@@ -195,20 +196,40 @@ private:
                       "There is no MIDI input port " + std::to_string(portIndex_) + ".");
             return;
         }
-        try {
-            in_ = std::make_unique<RtMidiIn>(rtApi(system_.system()), "Vantaro in", 100);
-        } catch (const RtMidiError& e) {
-            postError(shared_, MMSYSERR_NODRIVER, e.getMessage());
-            return;
-        }
-        in_->setErrorCallback(&RtMidiInputReader::rtError, this);
-        // Timing clock passes like any other message; system exclusive is no short message.
-        in_->ignoreTypes(true, false, false);
-        // No callback runs yet: the port opens below.
+        // Nothing is delivered yet: the port opens below.
         shared_->ring.assign(RtMidiInput::kQueueLimit, {});
         shared_->written = 0;
         shared_->read = 0;
         shared_->overflowReported = false;
+        const bool opened = system_.jackClient() ? openJack(name) : openAlsa(name);
+        if (!opened) return;
+        // Messages are dropped until Start, so nothing needs the relay before this.
+        startRelay();
+        state_ = 1;
+    }
+
+    bool openJack(const std::string& name) {
+        std::string why;
+        const MmResult r =
+            system_.jackClient()->openInput("in " + std::to_string(portIndex_), name, *shared_, jackIn_, why);
+        if (r == MMSYSERR_NOERROR) return true;
+        if (r == MMSYSERR_BADDEVICEID)
+            postError(shared_, r, "The MIDI input port " + name + " is no longer there.");
+        else
+            postError(shared_, r, "MIDI input " + name + ": " + why);
+        return false;
+    }
+
+    bool openAlsa(const std::string& name) {
+        try {
+            in_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, "Vantaro in", 100);
+        } catch (const RtMidiError& e) {
+            postError(shared_, MMSYSERR_NODRIVER, e.getMessage());
+            return false;
+        }
+        in_->setErrorCallback(&RtMidiInputReader::rtError, this);
+        // Timing clock passes like any other message; system exclusive is no short message.
+        in_->ignoreTypes(true, false, false);
         in_->setCallback(&RtMidiInputReader::received, shared_.get());
         const unsigned n = in_->getPortCount();
         unsigned index = n;
@@ -217,7 +238,7 @@ private:
         if (index == n) {
             in_.reset();
             postError(shared_, MMSYSERR_BADDEVICEID, "The MIDI input port " + name + " is no longer there.");
-            return;
+            return false;
         }
         openError_.clear();
         opening_ = true;
@@ -227,16 +248,17 @@ private:
             const std::string why = openError_.empty() ? "it could not be opened." : openError_;
             in_.reset();
             postError(shared_, MMSYSERR_ALLOCATED, "MIDI input " + name + ": " + why);
-            return;
+            return false;
         }
-        // Messages are dropped until Start, so nothing needs the relay before this.
-        startRelay();
-        state_ = 1;
+        return true;
     }
 
     void closePort() {
         shared_->delivering = false;
-        // Destroying RtMidiIn stops its thread, so no callback runs after this.
+        // Once these return, nothing is delivered any more: destroying RtMidiIn stops its
+        // thread, and a JACK port is cut off from its sink at once (it goes later).
+        if (jackIn_) system_.jackClient()->closeInput(jackIn_);
+        jackIn_.reset();
         in_.reset();
         stopRelay();
         shared_->read.store(shared_->written.load());
@@ -246,6 +268,7 @@ private:
     RtMidiInput& system_;
     std::shared_ptr<Shared> shared_;
     std::unique_ptr<RtMidiIn> in_;
+    std::shared_ptr<JackInput> jackIn_;
     std::int32_t portIndex_ = 0;
     std::int16_t state_ = 0;
     std::atomic<bool> opening_{false};
@@ -254,14 +277,14 @@ private:
 
 } // namespace
 
-RtMidiInput::RtMidiInput(MainThreadPoster& poster, MidiSystem system) : poster_(poster), system_(system) {
-    quietJackLibrary();
-}
+// The output's constructor has quietened the JACK library already.
+RtMidiInput::RtMidiInput(MainThreadPoster& poster, RtMidiOutput& output)
+    : poster_(poster), system_(output.system()), jack_(output.jackClient()) {}
 
 std::uint32_t RtMidiInput::midiInGetNumDevs() {
     ports_.clear();
-    if (system_ == MidiSystem::Jack) {
-        JackMidiOut::listPorts(JackPortIsOutput, ports_);
+    if (jack_) {
+        jack_->listPorts(JackPortIsOutput, ports_);
     } else if (system_ == MidiSystem::Alsa) {
         try {
             RtMidiIn lister(RtMidi::LINUX_ALSA, "Vantaro in");

@@ -1,6 +1,6 @@
 #include "midi/rtmidi_output.h"
 
-#include "midi/jack_midi_out.h"
+#include "midi/jack_client.h"
 
 #include <RtMidi.h>
 #include <jack/jack.h>
@@ -61,7 +61,7 @@ std::string productName(const std::string& portName) {
 }
 
 struct RtMidiOutput::Device {
-    std::unique_ptr<JackMidiOut> jack;
+    std::shared_ptr<JackOutput> jack;
     std::unique_ptr<RtMidiOut> alsa;
     ErrorFlag alsaError;
     std::uint8_t runningStatus = 0;
@@ -76,12 +76,13 @@ MidiSystem chooseMidiSystem() {
         } catch (const RtMidiError&) {
         }
     }
-    // JACK may start later than we do; it is asked again at each count.
+    // JACK may start later than we do; the client keeps looking for it.
     return MidiSystem::Jack;
 }
 
 RtMidiOutput::RtMidiOutput(MidiSystem system) : system_(system) {
     quietJackLibrary();
+    if (system_ == MidiSystem::Jack) jack_ = std::make_unique<JackClient>();
     if (system_ != MidiSystem::Alsa) return;
     try {
         alsaLister_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Vantaro");
@@ -93,7 +94,11 @@ RtMidiOutput::RtMidiOutput(MidiSystem system) : system_(system) {
     }
 }
 
-RtMidiOutput::~RtMidiOutput() = default;
+RtMidiOutput::~RtMidiOutput() {
+    // The client lets what was sent on these leave before it closes.
+    for (auto& [handle, device] : open_)
+        if (device->jack) jack_->closeOutput(device->jack);
+}
 
 std::vector<std::string> RtMidiOutput::currentPorts() {
     std::vector<std::string> names;
@@ -102,20 +107,10 @@ std::vector<std::string> RtMidiOutput::currentPorts() {
         for (unsigned i = 0; i < n; ++i)
             names.push_back(alsaLister_->getPortName(i));
     } else if (system_ == MidiSystem::Jack) {
-        reachable_ = JackMidiOut::listPorts(JackPortIsInput, names);
+        reachable_ = jack_->listPorts(JackPortIsInput, names);
     }
     std::erase_if(names, [](const std::string& n) { return n.empty() || isOwnPort(n); });
     return names;
-}
-
-void RtMidiOutput::releaseDeadClients() {
-    if (watch_ && watch_->serverGone()) {
-        watch_.reset();
-        serverLost_ = true;
-        lostPending_ = true;
-    }
-    for (auto& [handle, device] : open_)
-        if (device->jack) device->jack->releaseDeadClient();
 }
 
 DeviceChange RtMidiOutput::devicesChanged() {
@@ -126,46 +121,19 @@ DeviceChange RtMidiOutput::devicesChanged() {
         return {true, false, false};
     }
     if (system_ != MidiSystem::Jack) return {};
-    DeviceChange change = jackChanges();
-    // One line each time the server comes or goes, not one for every look.
-    const bool up = watch_ != nullptr;
-    if (up != serverUp_) change.note = up ? "The JACK server is running." : "The JACK server has stopped.";
-    serverUp_ = up;
+    const JackClient::Changes c = jack_->takeChanges();
+    // A server that came back, or answers again, has none of the ports we had on it.
+    DeviceChange change{c.ports || c.lost || c.connected || c.resumed, c.reconnected || c.resumed, c.lost};
+    // Told once each time the server comes or goes, not at every look.
+    change.serverStopped = c.lost && serverUp_;
+    change.serverRunning = c.up && (c.lost || !serverUp_);
+    serverUp_ = c.up;
     return change;
 }
 
-DeviceChange RtMidiOutput::jackChanges() {
-    // The server went away: its ports went with it, and every client of ours must be closed
-    // before the next one is opened.
-    releaseDeadClients();
-    if (lostPending_) {
-        lostPending_ = false;
-        return {true, false, true};
-    }
-    if (watch_) return {watch_->takeChanges(), false, false};
-    const auto now = std::chrono::steady_clock::now();
-    if (now < nextLook_) return {};
-    nextLook_ = now + std::chrono::seconds(1);
-    watch_ = JackWatch::open();
-    if (!watch_) {
-        // The last listing still had a server: it went before anything watched it.
-        if (!reachable_) return {};
-        serverLost_ = true;
-        return {true, false, true};
-    }
-    const bool restarted = serverLost_;
-    serverLost_ = false;
-    return {true, restarted, false};
-}
-
 std::uint32_t RtMidiOutput::midiOutGetNumDevs() {
-    if (system_ == MidiSystem::Jack) {
-        releaseDeadClients();
-        // Watched from the first listing on, so that no change after it goes unseen.
-        if (!watch_) watch_ = JackWatch::open();
-    }
     ports_ = currentPorts();
-    if (!listed_) serverUp_ = watch_ != nullptr;
+    if (!listed_) serverUp_ = reachable_;
     listed_ = true;
     // Without a reachable MIDI system there is nothing to offer, not even our own port.
     return static_cast<std::uint32_t>(ports_.size()) + (reachable_ ? 1 : 0);
@@ -191,12 +159,9 @@ MmResult RtMidiOutput::midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId
     const bool isVirtual = deviceId == ports_.size();
     auto device = std::make_unique<Device>();
     if (system_ == MidiSystem::Jack) {
-        releaseDeadClients();
-        device->jack = JackMidiOut::open("Vantaro", isVirtual ? kVirtualOutputName : "out");
-        if (!device->jack) return MMSYSERR_NODRIVER;
-        // The device list is a snapshot: a port that left since then is a device id that
-        // no longer exists, never some other port that took its place.
-        if (!isVirtual && !device->jack->connectTo(ports_[deviceId])) return MMSYSERR_BADDEVICEID;
+        const MmResult r = jack_->openOutput(isVirtual ? kVirtualOutputName : "out",
+                                             isVirtual ? std::string() : ports_[deviceId], device->jack);
+        if (r != MMSYSERR_NOERROR) return r;
     } else if (system_ == MidiSystem::Alsa) {
         try {
             device->alsa = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, "Vantaro");
@@ -225,7 +190,12 @@ MmResult RtMidiOutput::midiOutOpen(MidiOutHandle* handle, std::uint32_t deviceId
 }
 
 MmResult RtMidiOutput::midiOutClose(MidiOutHandle handle) {
-    return open_.erase(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    const auto it = open_.find(handle);
+    if (it == open_.end()) return MMSYSERR_INVALHANDLE;
+    // Returns at once: the port goes on the client's thread once its messages have left.
+    if (it->second->jack) jack_->closeOutput(it->second->jack);
+    open_.erase(it);
+    return MMSYSERR_NOERROR;
 }
 
 MmResult RtMidiOutput::midiOutShortMsg(MidiOutHandle handle, std::uint32_t message) {
@@ -260,7 +230,7 @@ MmResult RtMidiOutput::midiOutShortMsg(MidiOutHandle handle, std::uint32_t messa
 std::string RtMidiOutput::portName(MidiOutHandle handle) const {
     const auto it = open_.find(handle);
     if (it == open_.end()) return {};
-    if (it->second->jack) return it->second->jack->fullPortName();
+    if (it->second->jack) return it->second->jack->fullName();
     return {};
 }
 

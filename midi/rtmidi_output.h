@@ -4,7 +4,6 @@
 // one entry for a port of our own that other programs connect to.
 #include "midi/midi_out_api.h"
 
-#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,8 +13,7 @@ class RtMidiOut;
 
 namespace vantaro {
 
-class JackMidiOut;
-class JackWatch;
+class JackClient;
 
 enum class MidiSystem { None, Alsa, Jack };
 
@@ -37,8 +35,8 @@ public:
 
     MidiSystem system() const { return system_; }
 
-    // JACK: told by the server of every port change and of its end, and looking for a server
-    // again at most once a second while there is none. ALSA: the port names compared.
+    // JACK: what the program's JACK client heard from the server (ports, its end, its return).
+    // ALSA: the port names compared.
     DeviceChange devicesChanged() override;
 
     // Takes a fresh look at the ports; device ids refer to this list until the next count.
@@ -51,24 +49,21 @@ public:
     // Full system name of the port an open handle writes to ("Vantaro:out"), for connecting.
     std::string portName(MidiOutHandle handle) const;
 
+    // The program's one JACK client, which the MIDI inputs share; null unless the system is JACK.
+    JackClient* jackClient() { return jack_.get(); }
+
 private:
     struct Device;
     std::vector<std::string> currentPorts();
-    DeviceChange jackChanges();
-    // Before a JACK client is opened: every client of a server that went away is closed.
-    void releaseDeadClients();
 
     MidiSystem system_ = MidiSystem::None;
+    std::unique_ptr<JackClient> jack_;
     std::unique_ptr<RtMidiOut> alsaLister_;
     std::vector<std::string> ports_; // the list of the last count, without the virtual entry
     bool listed_ = false;
     bool reachable_ = false; // the MIDI system answered the last count
     bool serverUp_ = false;  // JACK: a server was there at the last look the log was told of
     std::map<MidiOutHandle, std::unique_ptr<Device>> open_;
-    std::unique_ptr<JackWatch> watch_;
-    bool serverLost_ = false;  // the watched server went away
-    bool lostPending_ = false; // ... and the core has not been told yet
-    std::chrono::steady_clock::time_point nextLook_{};
     std::vector<std::string> seen_; // ALSA: the ports at the last look
     MidiOutHandle nextHandle_ = 1;
 };

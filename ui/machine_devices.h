@@ -16,7 +16,7 @@ namespace vantaro {
 struct MachineDevices {
     // gloveFolder: where the glove bridge library is looked for. The application object exists.
     explicit MachineDevices(const std::filesystem::path& gloveFolder)
-        : midiOut(chooseMidiSystem()), poster(QCoreApplication::instance()), midiIn(poster, midiOut.system()),
+        : midiOut(chooseMidiSystem()), poster(QCoreApplication::instance()), midiIn(poster, midiOut),
           glove(gloveFolder) {}
     MachineDevices(const MachineDevices&) = delete;
     MachineDevices& operator=(const MachineDevices&) = delete;

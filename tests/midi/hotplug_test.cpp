@@ -1,6 +1,6 @@
 // MIDI devices that come and go under a running program core, through a real JACK server: a
 // synth started late, closed and started again; a routed keyboard unplugged and plugged back;
-// the server itself stopped and started again.
+// the server itself stopped and started again, restarted at once, and stalled.
 #include "storage/settings.h"
 #include "support/jack.h"
 #include "support/midi_program.h"
@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -69,11 +71,18 @@ TEST(Hotplug, ASynthAndAKeyboardThatComeAndGoAreConnectedEachTime) {
     p.rig->shutDown();
 }
 
-TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    test::JackServer server("vt-restart-");
-    ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
-    test::ServerScope scope(server.name());
+// A JACK server of the test's own, which the test stops, starts and stalls; the program finds it
+// as the default server.
+class OwnServer : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name(); }
+
+    bool quiet = setenv("JACK_NO_AUDIO_RESERVATION", "1", 1) == 0; // before the server starts
+    test::JackServer server{"vt-restart-"};
+    test::ServerScope scope{server.name()};
+};
+
+TEST_F(OwnServer, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
     auto peer = std::make_unique<test::JackPeer>("vt-rs-peer", 1, 1, server.name()); // synth and keyboard
 
     MidiProgram p;
@@ -108,6 +117,89 @@ TEST(Hotplug, AfterTheServerRestartsTheOutputAndARoutedInputWorkAgain) {
     EXPECT_TRUE(p.settle([&] {
         peer->send(0, {0x90, 61, 1});
         return peer->received().size() >= 2;
+    }));
+    p.rig->shutDown();
+}
+
+TEST_F(OwnServer, QuickServerRestartsAreSurvivedAndTheOutputPlaysAgain) {
+    auto peer = std::make_unique<test::JackPeer>("vt-qr-peer", 1, 1, server.name()); // synth and keyboard
+    test::TempFolder folder;
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceName", kVirtualOutputName));
+    MidiProgram p(folder.path());
+    p.rig->start();
+    ASSERT_TRUE(p.connected());
+    p.route("vt-qr-peer:out0");
+    // No client of the test's own while the server comes and goes (see answersOutside).
+    peer.reset();
+
+    // Each new server starts as soon as the old one has ended, while the program checks its
+    // devices as its timer does: every other time once the program is back on the server with
+    // its output, otherwise as soon as the new server answers.
+    const std::string ours = std::string("Vantaro:") + kVirtualOutputName;
+    std::atomic<bool> done{false};
+    std::thread restarter([&] {
+        for (int round = 0; round < 8; ++round) {
+            if (round % 2) test::waitUntil([&] { return server.hasPortOutside(ours); }, 15000);
+            server.stop();
+            // A server ends with the thread that started it: the last one is started below.
+            if (round == 7) break;
+            server.start();
+            test::waitUntil([&] { return server.answersOutside(); }, 15000);
+        }
+        done = true;
+    });
+    while (!done) {
+        p.rig->checkDevices();
+        p.poster.runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    restarter.join();
+    server.start();
+    ASSERT_TRUE(p.settle([&] { return p.connected() && server.hasPortOutside(ours); }, 15000));
+
+    // The output plays again, and the keyboard, when it is back, is routed again.
+    peer = std::make_unique<test::JackPeer>("vt-qr-peer", 1, 1, server.name());
+    ASSERT_EQ(jack_connect(peer->client(), ours.c_str(), peer->inputName().c_str()), 0);
+    ASSERT_TRUE(peer->waitConnected());
+    EXPECT_EQ(p.rig->sendShortMessage(0x403C90), 0);
+    ASSERT_TRUE(peer->waitFor(1));
+    EXPECT_EQ(peer->received()[0], (test::Bytes{0x90, 0x3C, 0x40}));
+    EXPECT_TRUE(p.settle([&] {
+        peer->send(0, {0x90, 61, 1});
+        return peer->received().size() >= 2;
+    }));
+    EXPECT_EQ(peer->received().back(), (test::Bytes{0x90, 61, 1}));
+    p.rig->shutDown();
+}
+
+TEST_F(OwnServer, AStalledServerIsNeverWaitedForAndIsUsedAgainOnceItAnswers) {
+    test::JackPeer peer("vt-st-peer", 1, 1, server.name()); // synth and keyboard
+    test::TempFolder folder;
+    ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceName", "vt-st-peer:in0"));
+    MidiProgram p(folder.path());
+    p.rig->start();
+    ASSERT_TRUE(p.connected());
+    const int synth = p.rig->outputPort().chosenDevice();
+    p.route("vt-st-peer:out0");
+
+    // Picking the synth again while the server hangs: refused once the bound has passed, and
+    // whatever is asked next is refused at once.
+    server.freeze();
+    p.rig->selectOutput(synth);
+    EXPECT_EQ(p.rig.ui.messages, std::vector<std::string>{"Couldn't open midi out, rc = 6"});
+    p.route("vt-st-peer:out0");
+    p.poster.runPending();
+    ASSERT_EQ(p.rig.ui.messages.size(), 2u);
+    EXPECT_NE(p.rig.ui.messages[1].find("does not answer"), std::string::npos) << p.rig.ui.messages[1];
+    p.rig->checkDevices();
+    EXPECT_FALSE(p.rig->midiSender().isOpen());
+
+    // It answers again: the synth is opened again, and the keyboard routed again.
+    server.resume();
+    ASSERT_TRUE(p.settle([&] { return p.connected(); }));
+    EXPECT_TRUE(p.settle([&] {
+        peer.send(0, {0x90, 62, 1});
+        return peer.received().size() >= 1;
     }));
     p.rig->shutDown();
 }

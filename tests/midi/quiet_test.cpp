@@ -30,7 +30,7 @@ TEST(Quiet, WithoutAMidiSystemNothingButOurOwnWordsReachStderr) {
     {
         QueuedPoster poster;
         RtMidiOutput output(MidiSystem::Jack);
-        RtMidiInput input(poster, MidiSystem::Jack);
+        RtMidiInput input(poster, output);
         for (int look = 0; look < 3; ++look) {
             outputs += output.midiOutGetNumDevs();
             inputs += input.midiInGetNumDevs();

@@ -43,7 +43,7 @@ protected:
             }
         }
         ASSERT_TRUE(sender->isOpen());
-        inputs = std::make_unique<RtMidiInput>(poster, output->system());
+        inputs = std::make_unique<RtMidiInput>(poster, *output);
         routing = std::make_unique<Routing>(
             RoutingIo{*inputs, *raw, log, expandedView,
                       [this] {

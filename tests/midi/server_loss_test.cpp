@@ -44,7 +44,7 @@ TEST(ServerLoss, SendsFailAndEverythingClosesWhenTheServerDies) {
     ASSERT_TRUE(sender.isOpen());
 
     QueuedPoster poster;
-    RtMidiInput inputs(poster, output.system());
+    RtMidiInput inputs(poster, output);
     MessageLog log;
     const std::int16_t expanded = 0;
     std::vector<std::string> readerErrors;

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -293,6 +294,28 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return false;
+    }
+    // Whether the server answers, asked from another process (jack_wait). While the program
+    // under test may still hold a client of this server's predecessor, a client of the test's own
+    // would make the JACK library free the program's client under it.
+    bool answersOutside() const {
+        FILE* out = ::popen(("jack_wait -c -s '" + name_ + "' 2>/dev/null").c_str(), "r");
+        if (!out) return false;
+        char text[32] = {};
+        const bool read = std::fgets(text, sizeof text, out) != nullptr;
+        ::pclose(out);
+        return read && std::string(text).rfind("running", 0) == 0;
+    }
+    // Whether a port of this name is on the server, asked from another process (jack_lsp).
+    bool hasPortOutside(const std::string& port) const {
+        FILE* out = ::popen(("jack_lsp -s '" + name_ + "' 2>/dev/null").c_str(), "r");
+        if (!out) return false;
+        bool found = false;
+        char line[512];
+        while (std::fgets(line, sizeof line, out))
+            if (std::string(line) == port + "\n") found = true;
+        ::pclose(out);
+        return found;
     }
     // Stopped as a user stops it. (A killed server keeps its place in the server table
     // of the machine, which holds only eight.)

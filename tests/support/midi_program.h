@@ -20,7 +20,7 @@ namespace vantaro::test {
 
 struct MidiProgram {
     explicit MidiProgram(const std::filesystem::path& folder = {}, JoystickApi* joysticks = nullptr)
-        : inputs(poster, output.system()), rig(folder, &output, joysticks, nullptr, &inputs) {
+        : inputs(poster, output), rig(folder, &output, joysticks, nullptr, &inputs) {
         rig.ui.choice = MidiErrorChoice::StopWarnings;
     }
     // Looks for device changes (as the window's timer does) until done() holds.

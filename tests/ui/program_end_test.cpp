@@ -1,6 +1,7 @@
-// The end of the real program as a desktop session and a terminal meet it: a signal from outside
-// takes the same orderly way as Quit and the program ends with status 0, also while the JACK
-// server it is connected to has stalled and never answers the close of its client.
+// The start and the end of the real program as a desktop session and a terminal meet them: a
+// stalled JACK server holds neither the window nor the list of outputs, which fills once the server
+// answers; a signal from outside takes the same orderly way as Quit and the program ends with
+// status 0, also while the JACK server it is connected to has stalled and never answers.
 #include "support/jack.h"
 #include "support/program_process.h"
 #include "support/temp_folder.h"
@@ -60,13 +61,18 @@ public:
     }
     // ... and that start-up opened the stored output device: the program's JACK client has its
     // output port on the server.
-    bool started(const std::string& server) {
-        if (!becameReady()) return false;
+    bool started(const std::string& server) { return becameReady() && hasOutputOn(server, 0ms); }
+    // Whether the program's JACK client has an output port on the server, within limit.
+    bool hasOutputOn(const std::string& server, std::chrono::milliseconds limit) {
         test::JackPeer watch("vt-end-watch", 0, 0, server);
-        const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
-        if (!ports) return false;
-        jack_free(ports);
-        return true;
+        return test::waitUntil(
+            [&] {
+                const char** ports = jack_get_ports(watch.client(), "^Vantaro:", JACK_DEFAULT_MIDI_TYPE, 0);
+                if (!ports) return false;
+                jack_free(ports);
+                return true;
+            },
+            static_cast<int>(limit.count()));
     }
     bool reportedReady() { return notify_.ready(); }
     // Waits until the program has its own handler for sig, which it sets up right after the
@@ -152,6 +158,29 @@ TEST(ProgramEnd, SignalsEndTheProgramInOrderAlsoWhenTheJackServerHasStalled) {
         EXPECT_TRUE(orderly || cut) << test::describeStatus(*status) << "\n" << log;
         EXPECT_EQ(test::fileBytes(folder / "jmconfig.ini"), settings);
     }
+}
+
+TEST(ProgramStart, AStalledJackServerHoldsNeitherTheWindowNorTheOutputChoice) {
+    if (::access("/dev/snd/seq", R_OK | W_OK) == 0)
+        GTEST_SKIP() << "the program uses the ALSA sequencer here";
+    test::JackServer server;
+    ASSERT_TRUE(server.ready()) << "could not start jackd " << server.name();
+    test::TempFolder folder;
+    test::putBytes(folder / "jmconfig.ini", "[Midi]\r\nDeviceName=Vantaro virtual output\r\n");
+
+    // Started while the server does not answer: start-up ends and the window is shown.
+    server.freeze();
+    ProgramProcess program(folder, server.name());
+    const bool ready = program.becameReady();
+    server.resume();
+    ASSERT_TRUE(ready) << "start-up waited for the stalled server\n" << program.log();
+    // Once it answers, the list fills and the stored output is opened: its port is on the server.
+    EXPECT_TRUE(program.hasOutputOn(server.name(), 15s)) << program.log();
+
+    const std::optional<int> status = program.endWith(SIGTERM, 10s);
+    ASSERT_TRUE(status) << program.log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
+                                                                 << program.log();
 }
 
 // No MIDI system at all: the program starts and ends without one, and no JACK server is started for it.
