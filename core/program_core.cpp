@@ -414,7 +414,9 @@ LoadResult ProgramCore::loadconfig(const fs::path& fname, bool fresh) {
         return {LoadOutcome::Ended, false};
     }
     const fs::path own = actionFilePath();
-    if (!fileExists(own)) {
+    // Whatever stands under the name is set aside, a folder or a link that leads nowhere as well:
+    // otherwise the program could not start until the user removed it by hand.
+    if (!nameTaken(own)) {
         ui_.showMessage(own.string() + " not found");
         ui_.endProgram();
         return {LoadOutcome::Ended, false};

@@ -70,6 +70,11 @@ bool fileExists(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool nameTaken(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 namespace {
 
 // Enough bytes for the largest file that still rounds to 1000 records.

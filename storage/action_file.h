@@ -53,6 +53,10 @@ enum class MissingFile {
 // not be moved.
 std::optional<std::filesystem::path> keepDamagedFile(const std::filesystem::path& file);
 
+// Anything at all stands under this name: a file, a folder, a link (even one that leads nowhere
+// or round in a loop).
+bool nameTaken(const std::filesystem::path& path);
+
 // A normal (not hidden) file exists under exactly this name.
 bool fileExists(const std::filesystem::path& path);
 

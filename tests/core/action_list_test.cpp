@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -153,14 +154,47 @@ TEST(ActionList, ADamagedProgramFileAndNoEndsTheProgramTouchingNothing) {
     EXPECT_EQ(fifo.rig.ui.questions.size(), 1u);
 }
 
-TEST(ActionList, AProgramFileThatIsNoFileEndsWithNotFound) {
-    Program p;
-    fs::create_directory(p.dat()); // cannot be read, and is no normal file
-    p.rig.ui.answers = {true};
-    EXPECT_EQ(p.rig->start().outcome, StartupResult::Outcome::Ended);
-    EXPECT_EQ(p.rig.ui.messages, std::vector<std::string>{p.dat().string() + " not found"});
-    EXPECT_EQ(p.rig.ui.messages[0].substr(p.folder.path().string().size()), "/jmconfig.dat not found");
-    EXPECT_EQ(p.rig.ui.ended, 1);
+TEST(ActionList, WhateverStandsUnderTheProgramFilesNameIsSetAsideOnYesAndTheListStartsEmpty) {
+    // A folder, a link round in a loop, a chain of links longer than the system follows: none can
+    // be read, and none may keep the program from starting.
+    const std::vector<std::function<void(const fs::path&)>> makers = {
+        [](const fs::path& dat) { fs::create_directory(dat); },
+        [](const fs::path& dat) { fs::create_symlink(dat.filename(), dat); },
+        [](const fs::path& dat) {
+            putBytes(dat.parent_path() / "end.dat", fileOf(1));
+            fs::path next = "end.dat";
+            for (int n = 1; n <= 42; ++n) {
+                const std::string link = "link" + std::to_string(n);
+                fs::create_symlink(next, dat.parent_path() / link);
+                next = link;
+            }
+            fs::create_symlink(next, dat);
+        }};
+    for (std::size_t k = 0; k < makers.size(); ++k) {
+        Program p;
+        makers[k](p.dat());
+        const fs::file_type before = fs::symlink_status(p.dat()).type();
+        p.rig.ui.answers = {true};
+        EXPECT_EQ(p.rig->start().outcome, StartupResult::Outcome::Running) << k;
+        EXPECT_EQ(p.rig->actionList().actionCount, 0) << k;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(p.dat()))) << k;
+        EXPECT_EQ(fileBytes(p.dat()), "") << k;
+        const fs::path kept = p.folder / "jmconfig.dat.damaged";
+        EXPECT_EQ(fs::symlink_status(kept).type(), before) << k << ": the very thing, set aside";
+        EXPECT_EQ(p.rig.ui.messages, std::vector<std::string>{"The damaged action list was kept as " +
+                                                              kept.string() + ".  The list starts empty."})
+            << k;
+        EXPECT_EQ(p.rig.ui.ended, 0) << k;
+    }
+
+    // Gone while the question was open: nothing to set aside, and the program ends as it says so.
+    Program gone;
+    fs::create_directory(gone.dat());
+    gone.rig.ui.whileOpen = [&] { fs::remove(gone.dat()); };
+    gone.rig.ui.answers = {true};
+    EXPECT_EQ(gone.rig->start().outcome, StartupResult::Outcome::Ended);
+    EXPECT_EQ(gone.rig.ui.messages, std::vector<std::string>{gone.dat().string() + " not found"});
+    EXPECT_EQ(gone.rig.ui.ended, 1);
 }
 
 TEST(ActionList, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
