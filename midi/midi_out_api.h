@@ -27,9 +27,9 @@ inline constexpr const char* kVirtualOutputName = "Vantaro virtual output";
 
 // What changed in the MIDI system since the last look.
 struct DeviceChange {
-    bool changed = false;       // ports may have come or gone: read the lists again
-    bool restarted = false;     // the MIDI system went away and came back: every port is new
-    bool lost = false;          // the MIDI system went away: close every port before anything else
+    bool changed = false;   // ports may have come or gone: read the lists again
+    bool restarted = false; // the MIDI system went away and came back: every port is new
+    bool lost = false;      // the MIDI system went away: close every port before anything else
     // The MIDI system's server (JACK) went away, and came back or appeared, since the last look;
     // both when it was restarted in between.
     bool serverStopped = false;

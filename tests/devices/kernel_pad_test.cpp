@@ -40,7 +40,8 @@ TEST(KernelPad, PlaysIsLetGoOfWhenUnpluggedIsChosenAgainAndIsToldApartFromItsTwi
     SdlJoystickApi sticks;
     test::MidiProgram p(folder.path(), &sticks);
     // Start-up lists the sticks once SDL has found both pads.
-    ASSERT_TRUE(test::waitUntil([&] { return sticks.joyGetNumDevs() >= 2 && SDL_NumJoysticks() == 2; }, 30000));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return sticks.joyGetNumDevs() >= 2 && SDL_NumJoysticks() == 2; }, 30000));
     p.rig->start();
     ASSERT_TRUE(p.rig->selectOutput(p.outputPosition(synth.inputName())));
     ActionList list;

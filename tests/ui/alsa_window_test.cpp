@@ -27,9 +27,9 @@ TEST(AlsaWindow, APressOnAKernelPadIsHeardAtTheSynth) {
     ActionList list;
     list[++list.actionCount] = test::buttonAction(1);
     test::putBytes(folder / "jmconfig.dat", encodeActions(list));
-    test::ProgramProcess program(folder, "vantaro", {},
-                                 {"HOME=" + (folder / "home").string(), "QT_QPA_PLATFORM=offscreen",
-                                  "SDL_JOYSTICK_DISABLE_UDEV=1"});
+    test::ProgramProcess program(
+        folder, "vantaro", {},
+        {"HOME=" + (folder / "home").string(), "QT_QPA_PLATFORM=offscreen", "SDL_JOYSTICK_DISABLE_UDEV=1"});
 
     // Start-up under emulation and the sanitizers takes a while: the program is ready once it has
     // connected to the synth.
@@ -51,9 +51,8 @@ TEST(AlsaWindow, APressOnAKernelPadIsHeardAtTheSynth) {
 
     const std::optional<int> status = program.endWith(SIGTERM, std::chrono::seconds(30));
     ASSERT_TRUE(status) << program.log();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
-        << test::describeStatus(*status) << "\n"
-        << program.log();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test::describeStatus(*status) << "\n"
+                                                                 << program.log();
 }
 
 } // namespace
