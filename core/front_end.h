@@ -47,7 +47,7 @@ public:
 };
 
 // The raw-value label arrays of the expanded view.
-enum class RawLabels { Label1, Label3 };
+enum class RawLabels { Joystick, ExtendedJoystick };
 
 // The joystick list (Combo2), the calibration prompt and button, and the raw-value labels.
 class JoystickView {

@@ -52,25 +52,25 @@ void ProgramCore::readJoystick() {
     const Joystick::Polled polled = joystick_.readJoystick(joystickState_, captureRecord_, expanded);
     if (polled.basic) {
         const JoyInfo& b = joystick_.basicReading();
-        showRaw(RawLabels::Label1, 0, "X Position:  ", b.wXpos);
-        showRaw(RawLabels::Label1, 1, "Y Position:  ", b.wYpos);
-        showRaw(RawLabels::Label1, 2, "Z Position:  ", b.wZpos);
-        showRaw(RawLabels::Label1, 3, "Buttons:  ", b.wButtons);
+        showRaw(RawLabels::Joystick, 0, "X Position:  ", b.wXpos);
+        showRaw(RawLabels::Joystick, 1, "Y Position:  ", b.wYpos);
+        showRaw(RawLabels::Joystick, 2, "Z Position:  ", b.wZpos);
+        showRaw(RawLabels::Joystick, 3, "Buttons:  ", b.wButtons);
     }
     if (expanded && polled.extended) {
         const JoyInfoEx& r = joystickState_.joystickReading;
-        showRaw(RawLabels::Label3, 0, "Rudder Position:  ", r.dwRpos);
-        showRaw(RawLabels::Label3, 1, "U Position:  ", r.dwUpos);
-        showRaw(RawLabels::Label3, 2, "V Position:  ", r.dwVpos);
-        showRaw(RawLabels::Label3, 3, "Buttons:  ", r.dwButtons);
-        showRaw(RawLabels::Label3, 4, "Button Number:  ", r.dwButtonNumber);
-        showRaw(RawLabels::Label3, 5, "Point-Of-View Hat:  ", r.dwPOV);
+        showRaw(RawLabels::ExtendedJoystick, 0, "Rudder Position:  ", r.dwRpos);
+        showRaw(RawLabels::ExtendedJoystick, 1, "U Position:  ", r.dwUpos);
+        showRaw(RawLabels::ExtendedJoystick, 2, "V Position:  ", r.dwVpos);
+        showRaw(RawLabels::ExtendedJoystick, 3, "Buttons:  ", r.dwButtons);
+        showRaw(RawLabels::ExtendedJoystick, 4, "Button Number:  ", r.dwButtonNumber);
+        showRaw(RawLabels::ExtendedJoystick, 5, "Point-Of-View Hat:  ", r.dwPOV);
     }
 }
 
 void ProgramCore::showRaw(RawLabels labels, int index, const char* prefix, std::uint32_t value) {
-    std::uint64_t& shown = labels == RawLabels::Label1 ? shownLabel1_[static_cast<std::size_t>(index)]
-                                                       : shownLabel3_[static_cast<std::size_t>(index)];
+    std::uint64_t& shown = labels == RawLabels::Joystick ? shownJoystick_[static_cast<std::size_t>(index)]
+                                                         : shownExtended_[static_cast<std::size_t>(index)];
     if (shown == value) return;
     shown = value;
     // Built on the stack: the poll runs every millisecond and must not allocate.
@@ -86,8 +86,8 @@ void ProgramCore::showRaw(RawLabels labels, int index, const char* prefix, std::
 }
 
 void ProgramCore::forgetRawLabels() {
-    shownLabel1_.fill(kNotShown);
-    shownLabel3_.fill(kNotShown);
+    shownJoystick_.fill(kNotShown);
+    shownExtended_.fill(kNotShown);
 }
 
 void ProgramCore::doP5() {

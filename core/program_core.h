@@ -243,8 +243,8 @@ private:
     std::int32_t listExtentWidth_ = 0;
     Joystick joystick_;
     // What each raw label shows; a value above 32 bits means "not written yet".
-    std::array<std::uint64_t, 4> shownLabel1_{};
-    std::array<std::uint64_t, 6> shownLabel3_{};
+    std::array<std::uint64_t, 4> shownJoystick_{};
+    std::array<std::uint64_t, 6> shownExtended_{};
     std::vector<std::string> shownOutputs_;
     int shownOutput_ = -1;
     OutputPort outputPort_;

@@ -32,11 +32,11 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
     if (!options_.openUrl) options_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     buildWindow();
     views_ = std::make_unique<Form1Views>(Form1Views{
-        ActionListBox(List1),
-        LiveTexts({Text1, Text2, Text7, Text11, Text12}, Label11),
-        JoystickWidgets(Combo2, Label13, Command4, Label1, Label3),
-        OutputList(Combo1),
-        LagLabel(Label12),
+        ActionListBox(actionLines_),
+        LiveTexts({buttonBox_, axisBox_, povBox_, handBox_, fingersBox_}, gloveLabels_),
+        JoystickWidgets(joystickList_, centrePrompt_, calibrateButton_, joystickLines_, extendedLines_),
+        OutputList(outputList_),
+        LagLabel(lagLabel_),
     });
     CoreOptions core;
     core.dataFolder = options_.dataFolder;
@@ -46,21 +46,22 @@ Form1::Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget
         ui_, clock_, std::move(core));
     connectEditor();
     connectDevices();
-    connect(Command7, &QPushButton::clicked, this, &Form1::importClicked);
-    connect(Command8, &QPushButton::clicked, this, &Form1::exportClicked);
-    connect(Command5, &QPushButton::clicked, this, &Form1::switchView);
-    connect(Command9, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command10, &QPushButton::clicked, this, [this] { options_.openUrl(programPage("help.html")); });
-    connect(Command11, &QPushButton::clicked, this,
+    connect(importButton_, &QPushButton::clicked, this, &Form1::importClicked);
+    connect(exportButton_, &QPushButton::clicked, this, &Form1::exportClicked);
+    connect(viewButton_, &QPushButton::clicked, this, &Form1::switchView);
+    connect(quitButton_, &QPushButton::clicked, this, &QWidget::close);
+    connect(helpButton_, &QPushButton::clicked, this, [this] { options_.openUrl(programPage("help.html")); });
+    connect(shirtButton_, &QPushButton::clicked, this,
             [this] { options_.openUrl(programPage("support.html")); });
-    connect(Command12, &QPushButton::clicked, this, [this] { options_.openUrl(programPage("glove.html")); });
+    connect(gloveShopButton_, &QPushButton::clicked, this,
+            [this] { options_.openUrl(programPage("glove.html")); });
     applyViewHeight();
-    connect(Timer1, &QTimer::timeout, this, &Form1::tick);
+    connect(pollTimer_, &QTimer::timeout, this, &Form1::tick);
     connect(deviceTimer_, &QTimer::timeout, this, &Form1::checkDevices);
 }
 
 Form1::~Form1() {
-    Timer1->stop();
+    pollTimer_->stop();
     deviceTimer_->stop();
     // The widgets go after this object's own parts: their last signals must find nobody listening.
     for (QObject* child : findChildren<QObject*>())
@@ -72,7 +73,7 @@ Form1::~Form1() {
 void Form1::switchView() {
     const std::int16_t expanded = core_->expandedView() != 1 ? 1 : 0;
     core_->setExpandedView(expanded);
-    Command5->setText(expanded != 0 ? QStringLiteral("&<") : QStringLiteral("&>"));
+    viewButton_->setText(expanded != 0 ? QStringLiteral("&<") : QStringLiteral("&>"));
     applyViewHeight();
     refreshLog();
     storeSetting(settings::bigform, expanded);
@@ -98,11 +99,11 @@ void Form1::keyPressEvent(QKeyEvent* event) {
         if (auto* focused = qobject_cast<QPushButton*>(focusWidget()))
             focused->click();
         else
-            Command1->click();
+            addButton_->click();
         return;
     case Qt::Key_Escape:
         // "Buy a T-Shirt" is the window's cancel button.
-        Command11->click();
+        shirtButton_->click();
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -134,11 +135,11 @@ void Form1::refreshLog() {
     shownLogRevision_ = messageLog.revision();
     QString text = qs(messageLog.text());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Text3->setPlainText(text);
-    QTextCursor caret(Text3->document());
+    messageLog_->setPlainText(text);
+    QTextCursor caret(messageLog_->document());
     caret.movePosition(messageLog.caret() == MessageLog::Caret::End ? QTextCursor::End : QTextCursor::Start);
-    Text3->setTextCursor(caret);
-    Text3->ensureCursorVisible();
+    messageLog_->setTextCursor(caret);
+    messageLog_->ensureCursorVisible();
 }
 
 } // namespace vantaro

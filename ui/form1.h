@@ -122,23 +122,25 @@ private:
     void routeClicked();
     void refreshLog();
 
-    // Widgets, by the names the program's texts use for them.
-    QListWidget* List1;
-    QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7, *Command8,
-        *Command9, *Command10, *Command11, *Command12, *Command13;
-    QLabel *Label2, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label12, *Label13,
-        *Label14, *Label15, *Label16, *Label17, *Label18;
-    std::array<QLabel*, 8> Label1{};
-    std::array<QLabel*, 6> Label3{};
-    std::array<QLabel*, 28> Label11{};
-    QLineEdit *Text1, *Text2, *Text4, *Text5, *Text6, *Text7, *Text8, *Text9, *Text10, *Text11, *Text12;
-    QPlainTextEdit* Text3;
-    std::array<QRadioButton*, 3> Option1{};
-    QCheckBox *Check1, *Check3;
-    QSlider *Slider1, *Slider2, *Slider3, *Slider4, *Slider5, *Slider6, *Slider7, *Slider8, *Slider9;
-    QComboBox *Combo1, *Combo2;
-    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
-    QTimer* Timer1;
+    // Widgets; each carries, as its object name, the name the program's texts use for it.
+    QListWidget* actionLines_;
+    QPushButton *addButton_, *deleteButton_, *saveButton_, *calibrateButton_, *viewButton_, *routeButton_,
+        *importButton_, *exportButton_, *quitButton_, *helpButton_, *shirtButton_, *gloveShopButton_,
+        *gloveCentreButton_;
+    QLabel *noGloveLabel_, *numberCaption_, *lagLabel_, *centrePrompt_;
+    std::array<QLabel*, 4> joystickLines_{}; // in Joystick Values
+    std::array<QLabel*, 6> extendedLines_{}; // in Extended Joystick Values
+    std::array<QLabel*, 28> gloveLabels_{};
+    QLineEdit *buttonBox_, *axisBox_, *incrementBox_, *numberBox_, *channelBox_, *povBox_, *lowBox_,
+        *highBox_, *delayBox_, *handBox_, *fingersBox_;
+    QPlainTextEdit* messageLog_;
+    std::array<QRadioButton*, 3> kindOptions_{};
+    QCheckBox *wrapBox_, *toggleBox_;
+    QSlider *centreWidthSlider_, *incrementSlider_, *channelSlider_, *numberSlider_, *lowSlider_,
+        *highSlider_, *delaySlider_, *handSlider_, *fingerSlider_;
+    QComboBox *outputList_, *joystickList_;
+    QGroupBox *gloveFrame_, *joystickFrame_, *extendedFrame_, *configFrame_;
+    QTimer* pollTimer_;
     QTimer* deviceTimer_;
     // The lower buttons' keys while the compact view hides the buttons themselves.
     std::array<QShortcut*, 7> compactKeys_{};

@@ -12,28 +12,28 @@
 namespace vantaro {
 
 void Form1::connectDevices() {
-    connect(Combo1, &QComboBox::activated, this, [this](int index) {
+    connect(outputList_, &QComboBox::activated, this, [this](int index) {
         // A MIDI system that went away is dealt with before a device is opened.
         core_->checkDevices();
         core_->selectOutput(index);
     });
-    connect(Combo2, &QComboBox::activated, this, [this](int index) { core_->selectJoystick(index); });
+    connect(joystickList_, &QComboBox::activated, this, [this](int index) { core_->selectJoystick(index); });
     // While dragged the values apply at once and are stored on release.
-    connect(Slider1, &QSlider::valueChanged, this,
-            [this](int v) { core_->setCentreWidth(v, !Slider1->isSliderDown()); });
-    connect(Slider1, &QSlider::sliderReleased, this,
-            [this] { core_->setCentreWidth(Slider1->value(), true); });
-    connect(Slider8, &QSlider::valueChanged, this,
-            [this](int v) { core_->setHandThreshold(v, !Slider8->isSliderDown()); });
-    connect(Slider8, &QSlider::sliderReleased, this,
-            [this] { core_->setHandThreshold(Slider8->value(), true); });
-    connect(Slider9, &QSlider::valueChanged, this,
-            [this](int v) { core_->setFingerThreshold(v, !Slider9->isSliderDown()); });
-    connect(Slider9, &QSlider::sliderReleased, this,
-            [this] { core_->setFingerThreshold(Slider9->value(), true); });
-    connect(Command4, &QPushButton::clicked, this, [this] { core_->calibrate(); });
-    connect(Command13, &QPushButton::clicked, this, [this] { (void)core_->centreGlove(); });
-    connect(Command6, &QPushButton::clicked, this, &Form1::routeClicked);
+    connect(centreWidthSlider_, &QSlider::valueChanged, this,
+            [this](int v) { core_->setCentreWidth(v, !centreWidthSlider_->isSliderDown()); });
+    connect(centreWidthSlider_, &QSlider::sliderReleased, this,
+            [this] { core_->setCentreWidth(centreWidthSlider_->value(), true); });
+    connect(handSlider_, &QSlider::valueChanged, this,
+            [this](int v) { core_->setHandThreshold(v, !handSlider_->isSliderDown()); });
+    connect(handSlider_, &QSlider::sliderReleased, this,
+            [this] { core_->setHandThreshold(handSlider_->value(), true); });
+    connect(fingerSlider_, &QSlider::valueChanged, this,
+            [this](int v) { core_->setFingerThreshold(v, !fingerSlider_->isSliderDown()); });
+    connect(fingerSlider_, &QSlider::sliderReleased, this,
+            [this] { core_->setFingerThreshold(fingerSlider_->value(), true); });
+    connect(calibrateButton_, &QPushButton::clicked, this, [this] { core_->calibrate(); });
+    connect(gloveCentreButton_, &QPushButton::clicked, this, [this] { (void)core_->centreGlove(); });
+    connect(routeButton_, &QPushButton::clicked, this, &Form1::routeClicked);
 }
 
 void Form1::routeClicked() {

@@ -35,7 +35,8 @@ std::int16_t checkValue(const QCheckBox* box) {
 } // namespace
 
 void Form1::connectEditor() {
-    for (QSlider* s : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7}) {
+    for (QSlider* s :
+         {incrementSlider_, channelSlider_, numberSlider_, lowSlider_, highSlider_, delaySlider_}) {
         connect(s, &QSlider::valueChanged, this, [this, s] { sliderStep(s); });
         connect(s, &QSlider::sliderReleased, this, [this, s] { sliderLetGo(s); });
     }
@@ -43,21 +44,23 @@ void Form1::connectEditor() {
         QLineEdit* box;
         bool EditorMarks::*mark;
     };
-    for (Typed t : {Typed{Text4, &EditorMarks::changedIncrement}, Typed{Text6, &EditorMarks::changedChannel},
-                    Typed{Text5, &EditorMarks::changedController}, Typed{Text8, &EditorMarks::changedLow},
-                    Typed{Text9, &EditorMarks::changedHigh}, Typed{Text10, &EditorMarks::changedDelay}}) {
+    for (Typed t :
+         {Typed{incrementBox_, &EditorMarks::changedIncrement},
+          Typed{channelBox_, &EditorMarks::changedChannel},
+          Typed{numberBox_, &EditorMarks::changedController}, Typed{lowBox_, &EditorMarks::changedLow},
+          Typed{highBox_, &EditorMarks::changedHigh}, Typed{delayBox_, &EditorMarks::changedDelay}}) {
         connect(t.box, &QLineEdit::textEdited, this, [this, t] { markChanged(editor_.marks.*t.mark); });
         connect(t.box, &QLineEdit::editingFinished, this, [this, box = t.box] { valueBoxLeft(box); });
     }
-    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
+    for (QLineEdit* live : {buttonBox_, axisBox_, povBox_, handBox_, fingersBox_})
         connect(live, &QLineEdit::textChanged, this, [this] { markChanged(editor_.marks.changedTrigger); });
     struct Checked {
         QCheckBox* box;
         const SettingKey* key;
         bool EditorMarks::*mark;
     };
-    for (Checked c : {Checked{Check1, &settings::wrap, &EditorMarks::changedWrap},
-                      Checked{Check3, &settings::toggle, &EditorMarks::changedToggle}}) {
+    for (Checked c : {Checked{wrapBox_, &settings::wrap, &EditorMarks::changedWrap},
+                      Checked{toggleBox_, &settings::toggle, &EditorMarks::changedToggle}}) {
         connect(c.box, &QCheckBox::stateChanged, this, [this, c](int) {
             // Grey is only ever restored from a stored 2; once changed, the box is checked or clear.
             if (c.box->checkState() != Qt::PartiallyChecked) c.box->setTristate(false);
@@ -66,51 +69,51 @@ void Form1::connectEditor() {
         });
     }
     for (int i = 0; i < 3; ++i)
-        connect(Option1[i], &QRadioButton::toggled, this, [this, i](bool on) {
+        connect(kindOptions_[i], &QRadioButton::toggled, this, [this, i](bool on) {
             if (on) kindStep(i);
         });
     // Only a change of the selection: clicking the chosen line again keeps its pending changes.
-    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::selectionStep);
-    connect(Command1, &QPushButton::clicked, this, &Form1::addClicked);
-    connect(Command3, &QPushButton::clicked, this, &Form1::saveClicked);
-    connect(Command2, &QPushButton::clicked, this, &Form1::deleteClicked);
+    connect(actionLines_, &QListWidget::itemSelectionChanged, this, &Form1::selectionStep);
+    connect(addButton_, &QPushButton::clicked, this, &Form1::addClicked);
+    connect(saveButton_, &QPushButton::clicked, this, &Form1::saveClicked);
+    connect(deleteButton_, &QPushButton::clicked, this, &Form1::deleteClicked);
 }
 
 int Form1::selectedLine() const {
-    const auto items = List1->selectedItems();
-    return items.isEmpty() ? -1 : List1->row(items.front());
+    const auto items = actionLines_->selectedItems();
+    return items.isEmpty() ? -1 : actionLines_->row(items.front());
 }
 
 void Form1::selectLine(int line) {
-    List1->setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
+    actionLines_->setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
 }
 
 void Form1::markChanged(bool& mark) {
     mark = true;
-    if (selectedLine() >= 0) Command3->show();
+    if (selectedLine() >= 0) saveButton_->show();
 }
 
 void Form1::selectionStep() {
     if (selectedLine() < 0) return;
-    Command2->show();
+    deleteButton_->show();
     EditorMarks& m = editor_.marks;
     m.changedController = m.changedChannel = m.changedIncrement = m.changedTrigger = m.changedLow =
         m.changedHigh = false;
 }
 
 void Form1::kindStep(int index) {
-    Label7->setText(index == 0 ? QStringLiteral("Controller") : QStringLiteral("Note"));
+    numberCaption_->setText(index == 0 ? QStringLiteral("Controller") : QStringLiteral("Note"));
     // Choosing a kind alone does not offer Save.
     editor_.marks.changedKind = true;
 }
 
 const SettingKey& Form1::sliderSetting(const QSlider* s) const {
-    return s == Slider2   ? settings::increment
-           : s == Slider3 ? settings::channel
-           : s == Slider4 ? settings::controller
-           : s == Slider5 ? settings::low
-           : s == Slider6 ? settings::high
-                          : settings::delay;
+    return s == incrementSlider_ ? settings::increment
+           : s == channelSlider_ ? settings::channel
+           : s == numberSlider_  ? settings::controller
+           : s == lowSlider_     ? settings::low
+           : s == highSlider_    ? settings::high
+                                 : settings::delay;
 }
 
 // Runs for every change of the value (and once per slider at start-up), never without one.
@@ -118,25 +121,25 @@ void Form1::sliderStep(QSlider* s) {
     const int v = s->value();
     EditorMarks& m = editor_.marks;
     bool* mark = &m.changedDelay;
-    if (s == Slider2) {
-        Text4->setText(qs(numberText(v / 100.0)));
+    if (s == incrementSlider_) {
+        incrementBox_->setText(qs(numberText(v / 100.0)));
         mark = &m.changedIncrement;
-    } else if (s == Slider3) {
-        Text6->setText(qs(numberText(std::int64_t{v})));
+    } else if (s == channelSlider_) {
+        channelBox_->setText(qs(numberText(std::int64_t{v})));
         editor_.nextChannel = static_cast<std::int16_t>(v);
         mark = &m.changedChannel;
-    } else if (s == Slider4) {
-        Text5->setText(qs(numberText(std::int64_t{v})));
+    } else if (s == numberSlider_) {
+        numberBox_->setText(qs(numberText(std::int64_t{v})));
         editor_.nextNumber = static_cast<std::int16_t>(v);
         mark = &m.changedController;
-    } else if (s == Slider5) {
-        Text8->setText(qs(numberText(std::int64_t{v})));
+    } else if (s == lowSlider_) {
+        lowBox_->setText(qs(numberText(std::int64_t{v})));
         mark = &m.changedLow;
-    } else if (s == Slider6) {
-        Text9->setText(qs(numberText(std::int64_t{v})));
+    } else if (s == highSlider_) {
+        highBox_->setText(qs(numberText(std::int64_t{v})));
         mark = &m.changedHigh;
     } else {
-        Text10->setText(qs(numberText(std::int64_t{v})));
+        delayBox_->setText(qs(numberText(std::int64_t{v})));
     }
     // While the user drags, the box follows but the setting waits for the release.
     if (s->isSliderDown())
@@ -154,13 +157,13 @@ void Form1::sliderLetGo(QSlider* s) {
 }
 
 void Form1::valueBoxLeft(QLineEdit* box) {
-    QSlider* slider = box == Text4   ? Slider2
-                      : box == Text6 ? Slider3
-                      : box == Text5 ? Slider4
-                      : box == Text8 ? Slider5
-                      : box == Text9 ? Slider6
-                                     : Slider7;
-    const int scale = slider == Slider2 ? 100 : 1;
+    QSlider* slider = box == incrementBox_ ? incrementSlider_
+                      : box == channelBox_ ? channelSlider_
+                      : box == numberBox_  ? numberSlider_
+                      : box == lowBox_     ? lowSlider_
+                      : box == highBox_    ? highSlider_
+                                           : delaySlider_;
+    const int scale = slider == incrementSlider_ ? 100 : 1;
     const std::string text = box->text().toStdString();
     const int v = sliderValueFromText(text, scale, slider->minimum(), slider->maximum());
     if (v != slider->value()) {
@@ -176,31 +179,31 @@ void Form1::valueBoxLeft(QLineEdit* box) {
 
 EditorControls Form1::controls() const {
     EditorControls c;
-    c.increment = readNumber(Text4->text().toStdString());
-    c.low = static_cast<std::int16_t>(Slider5->value());
-    c.high = static_cast<std::int16_t>(Slider6->value());
-    c.delay = static_cast<std::int16_t>(Slider7->value());
-    c.wrap = checkValue(Check1);
-    c.toggle = checkValue(Check3);
+    c.increment = readNumber(incrementBox_->text().toStdString());
+    c.low = static_cast<std::int16_t>(lowSlider_->value());
+    c.high = static_cast<std::int16_t>(highSlider_->value());
+    c.delay = static_cast<std::int16_t>(delaySlider_->value());
+    c.wrap = checkValue(wrapBox_);
+    c.toggle = checkValue(toggleBox_);
     for (int i = 0; i < 3; ++i)
-        if (Option1[i]->isChecked()) c.messageKind = static_cast<std::int16_t>(i);
+        if (kindOptions_[i]->isChecked()) c.messageKind = static_cast<std::int16_t>(i);
     return c;
 }
 
 void Form1::addClicked() {
     if (core_->addAction(editor_, controls()) != AddOutcome::Added) return;
     advanceNext(editor_);
-    Slider3->setValue(editor_.nextChannel);
-    Slider4->setValue(editor_.nextNumber);
-    if (List1->count() >= 1) Command8->show();
+    channelSlider_->setValue(editor_.nextChannel);
+    numberSlider_->setValue(editor_.nextNumber);
+    if (actionLines_->count() >= 1) exportButton_->show();
 }
 
 void Form1::saveClicked() {
     const int r = selectedLine();
     if (r < 0) return;
     core_->saveAction(r + 1, editor_, controls());
-    Command3->hide();
-    if (List1->count() > r) selectLine(r);
+    saveButton_->hide();
+    if (actionLines_->count() > r) selectLine(r);
 }
 
 void Form1::deleteClicked() {
@@ -223,13 +226,13 @@ void Form1::deleteClicked() {
     editor.deleteConfirmed = false;
     const int i = r + 1;
     if (!core_->deleteAction(i)) return;
-    const int line = std::min(i, List1->count()) - 1;
+    const int line = std::min(i, actionLines_->count()) - 1;
     if (line >= 0) selectLine(line);
     if (selectedLine() < 0) {
-        Command2->hide();
-        Command3->hide();
+        deleteButton_->hide();
+        saveButton_->hide();
     }
-    if (List1->count() == 0) Command8->hide();
+    if (actionLines_->count() == 0) exportButton_->hide();
 }
 
 void Form1::storeSetting(const SettingKey& key, std::int32_t value) {

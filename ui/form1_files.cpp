@@ -10,11 +10,11 @@ void Form1::importClicked() {
     const QString chosen = ui_.importFileName();
     if (chosen.isEmpty()) return;
     const LoadResult r = core_->importActions(std::filesystem::path(chosen.toStdString()));
-    if (r.showExport) Command8->show();
+    if (r.showExport) exportButton_->show();
     // A rebuilt list has no line chosen: Save and Delete would have nothing to work on.
     if (selectedLine() < 0) {
-        Command2->hide();
-        Command3->hide();
+        deleteButton_->hide();
+        saveButton_->hide();
     }
 }
 

@@ -111,133 +111,141 @@ void Form1::buildWindow() {
     Placer p{Twips::forScreen()};
     QWidget* w = this;
 
-    List1 = p.at(new ActionLines(w), "List1", -15, 0, 9615, 2400);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    List1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    actionLines_ = p.at(new ActionLines(w), "List1", -15, 0, 9615, 2400);
+    actionLines_->setSelectionMode(QAbstractItemView::SingleSelection);
+    actionLines_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    actionLines_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    Command1 = p.button(w, "Command1", QStringLiteral("&Add"), 15, 2415, 1095, 375);
-    Command3 = p.button(w, "Command3", QStringLiteral("&Save"), 1125, 2415, 1095, 375);
-    Command2 = p.button(w, "Command2", QStringLiteral("&Delete"), 2205, 2415, 1215, 375);
-    Command5 = p.button(w, "Command5", QStringLiteral("&>"), 5370, 2490, 315, 285);
-    Label12 = p.label(w, "Label12", QString(), 6015, 2475, 1065, 240);
-    Command8 = p.button(w, "Command8", QStringLiteral("&Export"), 7425, 2415, 1095, 375);
-    Command7 = p.button(w, "Command7", QStringLiteral("&Import"), 8505, 2415, 1095, 375);
-    Command1->setDefault(true);
-    Command3->hide();
-    Command2->hide();
-    Command8->hide();
+    addButton_ = p.button(w, "Command1", QStringLiteral("&Add"), 15, 2415, 1095, 375);
+    saveButton_ = p.button(w, "Command3", QStringLiteral("&Save"), 1125, 2415, 1095, 375);
+    deleteButton_ = p.button(w, "Command2", QStringLiteral("&Delete"), 2205, 2415, 1215, 375);
+    viewButton_ = p.button(w, "Command5", QStringLiteral("&>"), 5370, 2490, 315, 285);
+    lagLabel_ = p.label(w, "Label12", QString(), 6015, 2475, 1065, 240);
+    exportButton_ = p.button(w, "Command8", QStringLiteral("&Export"), 7425, 2415, 1095, 375);
+    importButton_ = p.button(w, "Command7", QStringLiteral("&Import"), 8505, 2415, 1095, 375);
+    addButton_->setDefault(true);
+    saveButton_->hide();
+    deleteButton_->hide();
+    exportButton_->hide();
 
-    Label4 = p.label(w, "Label4", QStringLiteral("Button"), 240, 2940, 495);
-    Text1 = p.box(w, "Text1", 735, 2880, 1575);
-    Label5 = p.label(w, "Label5", QStringLiteral("Axis"), 420, 3180, 315);
-    Text2 = p.box(w, "Text2", 735, 3120, 1575);
-    Label10 = p.label(w, "Label10", QStringLiteral("POV"), 375, 3420, 360);
-    Text7 = p.box(w, "Text7", 735, 3360, 1575);
-    Label17 = p.label(w, "Label17", QStringLiteral("P5 Hand"), 2625, 3045, 1080);
-    Text11 = p.box(w, "Text11", 3705, 2985, 2385);
-    Label18 = p.label(w, "Label18", QStringLiteral("P5 Fingers"), 2625, 3270, 1080);
-    Text12 = p.box(w, "Text12", 3705, 3255, 2385);
+    p.label(w, "Label4", QStringLiteral("Button"), 240, 2940, 495);
+    buttonBox_ = p.box(w, "Text1", 735, 2880, 1575);
+    p.label(w, "Label5", QStringLiteral("Axis"), 420, 3180, 315);
+    axisBox_ = p.box(w, "Text2", 735, 3120, 1575);
+    p.label(w, "Label10", QStringLiteral("POV"), 375, 3420, 360);
+    povBox_ = p.box(w, "Text7", 735, 3360, 1575);
+    p.label(w, "Label17", QStringLiteral("P5 Hand"), 2625, 3045, 1080);
+    handBox_ = p.box(w, "Text11", 3705, 2985, 2385);
+    p.label(w, "Label18", QStringLiteral("P5 Fingers"), 2625, 3270, 1080);
+    fingersBox_ = p.box(w, "Text12", 3705, 3255, 2385);
     // The live boxes show what the poll sees; typing there would only fake a trigger.
-    for (QLineEdit* live : {Text1, Text2, Text7, Text11, Text12})
+    for (QLineEdit* live : {buttonBox_, axisBox_, povBox_, handBox_, fingersBox_})
         live->setReadOnly(true);
 
     const char* kinds[3] = {"Controller Change", "Note On", "Note Off"};
     const int kindTops[3] = {2925, 3150, 3390};
     for (int i = 0; i < 3; ++i) {
-        Option1[i] = named(new QRadioButton(QString::fromLatin1(kinds[i]), w), "Option1");
-        Option1[i]->setProperty("index", i);
-        Option1[i]->setGeometry(p.t.rect(6555, kindTops[i], 1815, 255));
+        kindOptions_[i] = named(new QRadioButton(QString::fromLatin1(kinds[i]), w), "Option1");
+        kindOptions_[i]->setProperty("index", i);
+        kindOptions_[i]->setGeometry(p.t.rect(6555, kindTops[i], 1815, 255));
     }
-    Option1[0]->setChecked(true);
-    Check3 = named(new QCheckBox(QStringLiteral("Toggle"), w), "Check3");
-    Check3->setGeometry(p.t.rect(8445, 3060, 855, 255));
-    Check1 = named(new QCheckBox(QStringLiteral("Wrap"), w), "Check1");
-    Check1->setGeometry(p.t.rect(8445, 3300, 855, 255));
+    kindOptions_[0]->setChecked(true);
+    toggleBox_ = named(new QCheckBox(QStringLiteral("Toggle"), w), "Check3");
+    toggleBox_->setGeometry(p.t.rect(8445, 3060, 855, 255));
+    wrapBox_ = named(new QCheckBox(QStringLiteral("Wrap"), w), "Check1");
+    wrapBox_->setGeometry(p.t.rect(8445, 3300, 855, 255));
 
-    Label1[4] = p.label(w, "Label1_4", QStringLiteral("Channel"), 45, 3825, 660);
-    Text6 = p.box(w, "Text6", 705, 3780, 735);
-    Slider3 = p.slider(w, "Slider3", 0, 4140, 1455, 315, Control::Channel, 1, 1, 2);
-    Label7 = p.label(w, "Label7", QStringLiteral("Controller"), 1515, 3825, 780);
-    Text5 = p.box(w, "Text5", 2295, 3780, 735);
-    Slider4 = p.slider(w, "Slider4", 1470, 4140, 1635, 315, Control::Number, 1, 1, 16);
-    Label6 = p.label(w, "Label6", QStringLiteral("Inc"), 3405, 3825, 300);
-    Text4 = p.box(w, "Text4", 3705, 3780, 975);
-    Slider2 = p.slider(w, "Slider2", 3120, 4140, 1500, 315, Control::Increment, 1600, 1, 3200);
-    Label1[5] = p.label(w, "Label1_5", QStringLiteral("Low"), 4920, 3825, 420);
-    Text8 = p.box(w, "Text8", 5340, 3780, 735);
-    Slider5 = p.slider(w, "Slider5", 4635, 4140, 1515, 315, Control::Low, 16, 1, 16);
-    Label1[6] = p.label(w, "Label1_6", QStringLiteral("High"), 6450, 3825, 540);
-    Text9 = p.box(w, "Text9", 6990, 3780, 735);
-    Slider6 = p.slider(w, "Slider6", 6165, 4140, 1665, 315, Control::High, 16, 1, 16);
-    Label1[7] = p.label(w, "Label1_7", QStringLiteral("Delay"), 7905, 3825, 525);
-    Text10 = p.box(w, "Text10", 8430, 3780, 735);
-    Slider7 = p.slider(w, "Slider7", 7845, 4140, 1725, 315, Control::Delay, 16, 1, 1000);
+    p.label(w, "Label1_4", QStringLiteral("Channel"), 45, 3825, 660);
+    channelBox_ = p.box(w, "Text6", 705, 3780, 735);
+    channelSlider_ = p.slider(w, "Slider3", 0, 4140, 1455, 315, Control::Channel, 1, 1, 2);
+    numberCaption_ = p.label(w, "Label7", QStringLiteral("Controller"), 1515, 3825, 780);
+    numberBox_ = p.box(w, "Text5", 2295, 3780, 735);
+    numberSlider_ = p.slider(w, "Slider4", 1470, 4140, 1635, 315, Control::Number, 1, 1, 16);
+    p.label(w, "Label6", QStringLiteral("Inc"), 3405, 3825, 300);
+    incrementBox_ = p.box(w, "Text4", 3705, 3780, 975);
+    incrementSlider_ = p.slider(w, "Slider2", 3120, 4140, 1500, 315, Control::Increment, 1600, 1, 3200);
+    p.label(w, "Label1_5", QStringLiteral("Low"), 4920, 3825, 420);
+    lowBox_ = p.box(w, "Text8", 5340, 3780, 735);
+    lowSlider_ = p.slider(w, "Slider5", 4635, 4140, 1515, 315, Control::Low, 16, 1, 16);
+    p.label(w, "Label1_6", QStringLiteral("High"), 6450, 3825, 540);
+    highBox_ = p.box(w, "Text9", 6990, 3780, 735);
+    highSlider_ = p.slider(w, "Slider6", 6165, 4140, 1665, 315, Control::High, 16, 1, 16);
+    p.label(w, "Label1_7", QStringLiteral("Delay"), 7905, 3825, 525);
+    delayBox_ = p.box(w, "Text10", 8430, 3780, 735);
+    delaySlider_ = p.slider(w, "Slider7", 7845, 4140, 1725, 315, Control::Delay, 16, 1, 1000);
 
-    Frame4 = p.frame(w, "Frame4", QStringLiteral("Config"), 15, 4485, 9570, 1695);
-    Label8 = p.label(Frame4, "Label8", QStringLiteral("Joystick Response"), 45, 375, 1545);
-    Slider1 = p.slider(Frame4, "Slider1", 1590, 375, 3060, 255, Control::CentreWidth, 1000, 100, 1000);
-    Label15 = p.label(Frame4, "Label15", QStringLiteral("P5 Hand Response"), 30, 735, 1560);
-    Slider8 = p.slider(Frame4, "Slider8", 1590, 720, 3060, 255, Control::HandThreshold, 10, 1, 5);
-    Label16 = p.label(Frame4, "Label16", QStringLiteral("P5 Finger Response"), 60, 1095, 1530);
-    Slider9 = p.slider(Frame4, "Slider9", 1590, 1080, 3060, 255, Control::FingerThreshold, 10, 1, 3);
-    Label9 = p.label(Frame4, "Label9", QStringLiteral("Midi Out"), 4725, 615, 795);
-    Combo1 = named(new QComboBox(Frame4), "Combo1");
-    Combo1->setGeometry(p.t.rect(5520, 540, 3945, 315));
-    Label14 = p.label(Frame4, "Label14", QStringLiteral("Joystick"), 4845, 930, 675);
-    Combo2 = named(new QComboBox(Frame4), "Combo2");
-    Combo2->setGeometry(p.t.rect(5520, 870, 3945, 315));
+    configFrame_ = p.frame(w, "Frame4", QStringLiteral("Config"), 15, 4485, 9570, 1695);
+    p.label(configFrame_, "Label8", QStringLiteral("Joystick Response"), 45, 375, 1545);
+    centreWidthSlider_ =
+        p.slider(configFrame_, "Slider1", 1590, 375, 3060, 255, Control::CentreWidth, 1000, 100, 1000);
+    p.label(configFrame_, "Label15", QStringLiteral("P5 Hand Response"), 30, 735, 1560);
+    handSlider_ = p.slider(configFrame_, "Slider8", 1590, 720, 3060, 255, Control::HandThreshold, 10, 1, 5);
+    p.label(configFrame_, "Label16", QStringLiteral("P5 Finger Response"), 60, 1095, 1530);
+    fingerSlider_ =
+        p.slider(configFrame_, "Slider9", 1590, 1080, 3060, 255, Control::FingerThreshold, 10, 1, 3);
+    p.label(configFrame_, "Label9", QStringLiteral("Midi Out"), 4725, 615, 795);
+    outputList_ = named(new QComboBox(configFrame_), "Combo1");
+    outputList_->setGeometry(p.t.rect(5520, 540, 3945, 315));
+    p.label(configFrame_, "Label14", QStringLiteral("Joystick"), 4845, 930, 675);
+    joystickList_ = named(new QComboBox(configFrame_), "Combo2");
+    joystickList_->setGeometry(p.t.rect(5520, 870, 3945, 315));
 
     // Lower part: everything below the Config frame, shown only in the expanded view.
-    Frame1 = p.frame(w, "Frame1", QStringLiteral("P5 Glove"), 0, kLowerTop, 4800, 1812);
+    gloveFrame_ = p.frame(w, "Frame1", QStringLiteral("P5 Glove"), 0, kLowerTop, 4800, 1812);
     const char* fingers[5] = {"Index", "Middle", "Ring", "Pinky", "Thumb"};
     for (int i = 0; i < 5; ++i) {
-        Label11[i] = p.label(Frame1, "Label11", QString::fromLatin1(fingers[i]), 120, 360 + 240 * i, 700);
-        Label11[14 + i] = p.label(Frame1, "Label11", QString(), 840, 360 + 240 * i, 700);
+        gloveLabels_[i] =
+            p.label(gloveFrame_, "Label11", QString::fromLatin1(fingers[i]), 120, 360 + 240 * i, 700);
+        gloveLabels_[14 + i] = p.label(gloveFrame_, "Label11", QString(), 840, 360 + 240 * i, 700);
     }
     const int buttonTops[3] = {660, 900, 1125};
     const int buttonValueTops[3] = {645, 900, 1140};
     for (int i = 0; i < 3; ++i) {
-        Label11[5 + i] =
-            p.label(Frame1, "Label11", QStringLiteral("Button%1").arg(i + 1), 1560, buttonTops[i], 700);
-        Label11[19 + i] = p.label(Frame1, "Label11", QString(), 2280, buttonValueTops[i], 700);
+        gloveLabels_[5 + i] =
+            p.label(gloveFrame_, "Label11", QStringLiteral("Button%1").arg(i + 1), 1560, buttonTops[i], 700);
+        gloveLabels_[19 + i] = p.label(gloveFrame_, "Label11", QString(), 2280, buttonValueTops[i], 700);
     }
     const char* axes[6] = {"X", "Y", "Z", "Yaw", "Pitch", "Roll"};
     for (int i = 0; i < 6; ++i) {
-        Label11[8 + i] = p.label(Frame1, "Label11", QString::fromLatin1(axes[i]), 3120, 240 + 240 * i, 700);
-        Label11[22 + i] = p.label(Frame1, "Label11", QString(), 3840, 240 + 240 * i, 900);
+        gloveLabels_[8 + i] =
+            p.label(gloveFrame_, "Label11", QString::fromLatin1(axes[i]), 3120, 240 + 240 * i, 700);
+        gloveLabels_[22 + i] = p.label(gloveFrame_, "Label11", QString(), 3840, 240 + 240 * i, 900);
     }
     for (int i = 0; i < 28; ++i)
-        Label11[i]->setProperty("index", i);
-    Label2 = p.label(Frame1, "Label2", QStringLiteral("No P5 Glove Detected"), 840, 480, 2895, 255);
-    Label2->setAlignment(Qt::AlignCenter);
-    Command12 = p.button(Frame1, "Command12", QStringLiteral("&Get a P5 Glove"), 1590, 810, 1395, 495);
-    Command13 = p.button(Frame1, "Command13", QStringLiteral("Ce&nter"), 1710, 1365, 1080, 315);
+        gloveLabels_[i]->setProperty("index", i);
+    noGloveLabel_ =
+        p.label(gloveFrame_, "Label2", QStringLiteral("No P5 Glove Detected"), 840, 480, 2895, 255);
+    noGloveLabel_->setAlignment(Qt::AlignCenter);
+    gloveShopButton_ =
+        p.button(gloveFrame_, "Command12", QStringLiteral("&Get a P5 Glove"), 1590, 810, 1395, 495);
+    gloveCentreButton_ = p.button(gloveFrame_, "Command13", QStringLiteral("Ce&nter"), 1710, 1365, 1080, 315);
 
-    Frame2 = p.frame(w, "Frame2", QStringLiteral("Joystick Values"), 4815, kLowerTop, 2445, 1812);
+    joystickFrame_ = p.frame(w, "Frame2", QStringLiteral("Joystick Values"), 4815, kLowerTop, 2445, 1812);
     for (int i = 0; i < 4; ++i)
-        Label1[i] = p.label(Frame2, "Label1", QString(), 120, 240 + 240 * i, 2052);
-    Label13 =
-        p.label(Frame2, "Label13", QStringLiteral("Center your joystick and push:"), 585, 1215, 1695, 375);
-    Label13->setWordWrap(true);
-    QFont bold = Label13->font();
+        joystickLines_[i] = p.label(joystickFrame_, "Label1", QString(), 120, 240 + 240 * i, 2052);
+    centrePrompt_ = p.label(joystickFrame_, "Label13", QStringLiteral("Center your joystick and push:"), 585,
+                            1215, 1695, 375);
+    centrePrompt_->setWordWrap(true);
+    QFont bold = centrePrompt_->font();
     bold.setBold(true);
-    Label13->setFont(bold);
-    Command4 = p.button(Frame2, "Command4", QStringLiteral("&Calibrate"), 1440, 1440, 855, 255);
+    centrePrompt_->setFont(bold);
+    calibrateButton_ =
+        p.button(joystickFrame_, "Command4", QStringLiteral("&Calibrate"), 1440, 1440, 855, 255);
 
-    Frame3 = p.frame(w, "Frame3", QStringLiteral("Extended Joystick Values"), 7275, kLowerTop, 2310, 1815);
+    extendedFrame_ =
+        p.frame(w, "Frame3", QStringLiteral("Extended Joystick Values"), 7275, kLowerTop, 2310, 1815);
     for (int i = 0; i < 6; ++i)
-        Label3[i] = p.label(Frame3, "Label3", QString(), 120, 240 + 240 * i, 2100);
+        extendedLines_[i] = p.label(extendedFrame_, "Label3", QString(), 120, 240 + 240 * i, 2100);
 
-    Text3 = p.at(new QPlainTextEdit(w), "Text3", 0, 8010, 9585, 2715);
-    Text3->setReadOnly(true);
-    Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text3->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    messageLog_ = p.at(new QPlainTextEdit(w), "Text3", 0, 8010, 9585, 2715);
+    messageLog_->setReadOnly(true);
+    messageLog_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    messageLog_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    Command10 = p.button(w, "Command10", QStringLiteral("&Help"), 2130, 10740, 1230, 375);
-    Command11 = p.button(w, "Command11", QStringLiteral("&Buy a T-Shirt"), 3360, 10740, 1230, 375);
-    Command6 = p.button(w, "Command6", QStringLiteral("&Route MIDI"), 4590, 10740, 1230, 375);
-    Command9 = p.button(w, "Command9", QStringLiteral("&Quit"), 5820, 10740, 1215, 375);
+    helpButton_ = p.button(w, "Command10", QStringLiteral("&Help"), 2130, 10740, 1230, 375);
+    shirtButton_ = p.button(w, "Command11", QStringLiteral("&Buy a T-Shirt"), 3360, 10740, 1230, 375);
+    routeButton_ = p.button(w, "Command6", QStringLiteral("&Route MIDI"), 4590, 10740, 1230, 375);
+    quitButton_ = p.button(w, "Command9", QStringLiteral("&Quit"), 5820, 10740, 1215, 375);
 
     // Below the compact view's edge the buttons are hidden, yet their keys still work, as they do
     // for a control that is merely outside the window. The bottom row is hidden by the view alone;
@@ -246,13 +254,13 @@ void Form1::buildWindow() {
         QPushButton* button;
         bool hasOwnState;
     };
-    const std::array<LowerButton, 7> lower{{{Command10, false},
-                                            {Command11, false},
-                                            {Command6, false},
-                                            {Command9, false},
-                                            {Command12, true},
-                                            {Command13, true},
-                                            {Command4, true}}};
+    const std::array<LowerButton, 7> lower{{{helpButton_, false},
+                                            {shirtButton_, false},
+                                            {routeButton_, false},
+                                            {quitButton_, false},
+                                            {gloveShopButton_, true},
+                                            {gloveCentreButton_, true},
+                                            {calibrateButton_, true}}};
     for (std::size_t i = 0; i < lower.size(); ++i) {
         const LowerButton b = lower[i];
         compactKeys_[i] = new QShortcut(QKeySequence::mnemonic(b.button->text()), this);
@@ -261,10 +269,10 @@ void Form1::buildWindow() {
         });
     }
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(1);
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setObjectName("Timer1");
+    pollTimer_->setTimerType(Qt::PreciseTimer);
+    pollTimer_->setInterval(1);
     // Plugged and unplugged devices are looked for off the 1 ms tick.
     deviceTimer_ = new QTimer(this);
     deviceTimer_->setInterval(250);
@@ -276,8 +284,9 @@ void Form1::applyViewHeight() {
     setFixedSize(t.px(kClientWidth), t.px(client));
     // Widgets below the compact height are hidden with it, so Tab cannot take the focus there.
     const bool expanded = core_->expandedView() != 0;
-    for (QWidget* lower : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Text3, Command10, Command11,
-                                                          Command6, Command9})
+    for (QWidget* lower :
+         std::initializer_list<QWidget*>{gloveFrame_, joystickFrame_, extendedFrame_, messageLog_,
+                                         helpButton_, shirtButton_, routeButton_, quitButton_})
         lower->setVisible(expanded);
     // Shown, the buttons answer their own keys; a second answer would make each key ambiguous.
     for (QShortcut* key : compactKeys_)

@@ -42,37 +42,37 @@ private:
 };
 
 void Form1::applyGloveWidgets(const GloveWidgets& shown) {
-    Command12->setVisible(shown.getGloveButton);
-    Command13->setVisible(shown.centreButton);
-    Label2->setVisible(shown.noGloveLabel);
-    for (QLabel* l : Label11)
+    gloveShopButton_->setVisible(shown.getGloveButton);
+    gloveCentreButton_->setVisible(shown.centreButton);
+    noGloveLabel_->setVisible(shown.noGloveLabel);
+    for (QLabel* l : gloveLabels_)
         l->setVisible(shown.gloveLabels);
 }
 
 QSlider* Form1::sliderFor(Control control) const {
     switch (control) {
     case Control::CentreWidth:
-        return Slider1;
+        return centreWidthSlider_;
     case Control::HandThreshold:
-        return Slider8;
+        return handSlider_;
     case Control::FingerThreshold:
-        return Slider9;
+        return fingerSlider_;
     case Control::Increment:
-        return Slider2;
+        return incrementSlider_;
     case Control::Number:
-        return Slider4;
+        return numberSlider_;
     case Control::Channel:
-        return Slider3;
+        return channelSlider_;
     case Control::Low:
-        return Slider5;
+        return lowSlider_;
     case Control::High:
-        return Slider6;
+        return highSlider_;
     case Control::Delay:
     case Control::Wrap:
     case Control::Toggle:
         break;
     }
-    return Slider7;
+    return delaySlider_;
 }
 
 // As the user would set it: the control's own change step runs when the value changes.
@@ -81,7 +81,7 @@ void Form1::restore(Control control, std::int32_t value) {
         sliderFor(control)->setValue(value);
         return;
     }
-    QCheckBox* box = control == Control::Wrap ? Check1 : Check3;
+    QCheckBox* box = control == Control::Wrap ? wrapBox_ : toggleBox_;
     // A stored 2 restores the box grey.
     if (value == 2) box->setTristate(true);
     box->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
@@ -93,11 +93,11 @@ void Form1::startUp() {
     Stages stages(*this);
     const StartupResult started = core_->start(stages);
     if (started.outcome != StartupResult::Outcome::Running) return;
-    Command5->setText(core_->expandedView() == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
+    viewButton_->setText(core_->expandedView() == 0 ? QStringLiteral("&>") : QStringLiteral("&<"));
     applyViewHeight();
-    if (started.showExport) Command8->show();
+    if (started.showExport) exportButton_->show();
     if (options_.runTimer) {
-        Timer1->start();
+        pollTimer_->start();
         deviceTimer_->start();
     }
 }
@@ -106,7 +106,7 @@ void Form1::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     if (options_.shutDownStarted) options_.shutDownStarted();
-    Timer1->stop();
+    pollTimer_->stop();
     deviceTimer_->stop();
     // Every step is tried; nothing is reported from here on.
     core_->shutDown(options_.shutDownStep);

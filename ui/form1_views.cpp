@@ -74,10 +74,10 @@ void JoystickWidgets::showCalibrateButton(bool withPrompt) {
 }
 
 void JoystickWidgets::setRawLabel(RawLabels labels, int index, std::string_view caption) {
-    if (labels == RawLabels::Label1) {
-        if (index >= 0 && index < 4) label1_[static_cast<std::size_t>(index)]->setText(qs(caption));
+    if (labels == RawLabels::Joystick) {
+        if (index >= 0 && index < 4) joystickLines_[static_cast<std::size_t>(index)]->setText(qs(caption));
     } else if (index >= 0 && index < 6) {
-        label3_[static_cast<std::size_t>(index)]->setText(qs(caption));
+        extendedLines_[static_cast<std::size_t>(index)]->setText(qs(caption));
     }
 }
 

@@ -46,8 +46,9 @@ private:
 class JoystickWidgets final : public JoystickView {
 public:
     JoystickWidgets(QComboBox* list, QLabel* prompt, QPushButton* calibrate,
-                    const std::array<QLabel*, 8>& label1, const std::array<QLabel*, 6>& label3)
-        : list_(list), prompt_(prompt), calibrate_(calibrate), label1_(label1), label3_(label3) {}
+                    const std::array<QLabel*, 4>& joystickLines, const std::array<QLabel*, 6>& extendedLines)
+        : list_(list), prompt_(prompt), calibrate_(calibrate), joystickLines_(joystickLines),
+          extendedLines_(extendedLines) {}
     void clearJoystickEntries() override;
     void addJoystickEntry(std::string_view productName) override;
     void showSelectedEntry(int position) override;
@@ -60,8 +61,8 @@ private:
     QComboBox* list_;
     QLabel* prompt_;
     QPushButton* calibrate_;
-    std::array<QLabel*, 8> label1_;
-    std::array<QLabel*, 6> label3_;
+    std::array<QLabel*, 4> joystickLines_;
+    std::array<QLabel*, 6> extendedLines_;
 };
 
 // Combo1.

@@ -116,23 +116,25 @@ Form2::Form2(QWidget* parent) : QDialog(parent, kDialogFlags) {
     setModal(true);
     const Twips t = Twips::forScreen();
     setFixedSize(t.px(4680), t.px(1500));
-    Label1 = label(this, "Label1", QStringLiteral("Are you sure you wish to delete this entry?"),
-                   t.rect(240, 180, 4200, 360));
-    Label1->setAlignment(Qt::AlignCenter);
-    Command1 = button(this, "Command1", QStringLiteral("&Yes"), t.rect(240, 840, 1215, 375));
-    Command2 = button(this, "Command2", QStringLiteral("&Always"), t.rect(1733, 840, 1215, 375));
-    Command3 = button(this, "Command3", QStringLiteral("&No"), t.rect(3225, 840, 1215, 375));
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, [this] {
+    question = label(this, "Label1", QStringLiteral("Are you sure you wish to delete this entry?"),
+                     t.rect(240, 180, 4200, 360));
+    question->setAlignment(Qt::AlignCenter);
+    yesButton = button(this, "Command1", QStringLiteral("&Yes"), t.rect(240, 840, 1215, 375));
+    alwaysButton = button(this, "Command2", QStringLiteral("&Always"), t.rect(1733, 840, 1215, 375));
+    noButton = button(this, "Command3", QStringLiteral("&No"), t.rect(3225, 840, 1215, 375));
+    // Enter must never delete: it is the key that adds the next action in the main window.
+    noButton->setDefault(true);
+    noButton->setFocus();
+    connect(yesButton, &QPushButton::clicked, this, [this] {
         answer_ = Answer::Yes;
         accept();
     });
-    connect(Command2, &QPushButton::clicked, this, [this] {
+    connect(alwaysButton, &QPushButton::clicked, this, [this] {
         answer_ = Answer::Always;
         accept();
     });
     // Esc rejects the dialog, which leaves the answer at No.
-    connect(Command3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(noButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 Form3::Form3(int closeAfterMs, QWidget* parent)
@@ -140,13 +142,13 @@ Form3::Form3(int closeAfterMs, QWidget* parent)
     setObjectName("Form3");
     setModal(true);
     setFixedSize(320, 200);
-    Image1 = new QLabel(this);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(0, 0, 320, 200);
-    Image1->setPixmap(splashPicture());
+    picture = new QLabel(this);
+    picture->setObjectName("Image1");
+    picture->setGeometry(0, 0, 320, 200);
+    picture->setPixmap(splashPicture());
     setMouseTracking(true);
-    Image1->setMouseTracking(true);
-    Image1->installEventFilter(this);
+    picture->setMouseTracking(true);
+    picture->installEventFilter(this);
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &QDialog::accept);
@@ -178,23 +180,23 @@ Form4::Form4(const std::string& codeText, QWidget* parent) : QDialog(parent, kDi
     setModal(true);
     const Twips t = Twips::forScreen();
     setFixedSize(t.px(5400), t.px(2700));
-    Label1 =
+    heading =
         label(this, "Label1", QStringLiteral("Error returned from MIDI Port:"), t.rect(240, 120, 4900, 285));
-    Label3 = label(this, "Label3", QString::fromStdString(codeText), t.rect(240, 420, 4900, 285));
-    QFont bold = Label3->font();
+    codeLabel = label(this, "Label3", QString::fromStdString(codeText), t.rect(240, 420, 4900, 285));
+    QFont bold = codeLabel->font();
     bold.setBold(true);
-    Label3->setFont(bold);
-    Label2 =
+    codeLabel->setFont(bold);
+    advice =
         label(this, "Label2",
               QStringLiteral("Change the MIDI Out device and try again.  If the problem persists, you might "
                              "need to reboot or reinstall your midi passthru driver."),
               t.rect(240, 780, 4900, 900));
-    Label2->setWordWrap(true);
-    Command1 = button(this, "Command1", QStringLiteral("&Okay"), t.rect(960, 1920, 1455, 375));
-    Command2 = button(this, "Command2", QStringLiteral("&Stop Warnings"), t.rect(2985, 1920, 1455, 375));
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Command2, &QPushButton::clicked, this, [this] {
+    advice->setWordWrap(true);
+    okayButton = button(this, "Command1", QStringLiteral("&Okay"), t.rect(960, 1920, 1455, 375));
+    stopButton = button(this, "Command2", QStringLiteral("&Stop Warnings"), t.rect(2985, 1920, 1455, 375));
+    okayButton->setDefault(true);
+    connect(okayButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(stopButton, &QPushButton::clicked, this, [this] {
         choice_ = MidiErrorChoice::StopWarnings;
         accept();
     });
@@ -207,34 +209,34 @@ Form5::Form5(const std::vector<std::string>& portNames, const std::vector<bool>&
     setModal(true);
     const Twips t = Twips::forScreen();
     setFixedSize(t.px(4800), t.px(4500));
-    Label1 =
+    heading =
         label(this, "Label1",
               QStringLiteral("Select MIDI ports from this list that you want to route through the same port "
                              "that Vantaro is using.  This will let you use a midi controller and a joystick "
                              "(jam sessions!)"),
               t.rect(120, 120, 4560, 900));
-    Label1->setWordWrap(true);
-    List1 = new QListWidget(this);
-    List1->setObjectName("List1");
-    List1->setGeometry(t.rect(120, 1080, 4560, 2280));
-    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    heading->setWordWrap(true);
+    portList = new QListWidget(this);
+    portList->setObjectName("List1");
+    portList->setGeometry(t.rect(120, 1080, 4560, 2280));
+    portList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (std::size_t i = 0; i < portNames.size(); ++i) {
-        auto* item = new QListWidgetItem(QString::fromStdString(portNames[i]), List1);
+        auto* item = new QListWidgetItem(QString::fromStdString(portNames[i]), portList);
         item->setSelected(i < selected.size() && selected[i]);
     }
-    Label2 = label(this, "Label2",
-                   QStringLiteral("Hold down Control to select more than one port or to deselect a port."),
-                   t.rect(120, 3420, 4560, 420));
-    Label2->setWordWrap(true);
-    Command1 = button(this, "Command1", QStringLiteral("&Okay"), t.rect(1800, 3960, 1215, 375));
-    Command1->setDefault(true);
-    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+    hint = label(this, "Label2",
+                 QStringLiteral("Hold down Control to select more than one port or to deselect a port."),
+                 t.rect(120, 3420, 4560, 420));
+    hint->setWordWrap(true);
+    okayButton = button(this, "Command1", QStringLiteral("&Okay"), t.rect(1800, 3960, 1215, 375));
+    okayButton->setDefault(true);
+    connect(okayButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 std::vector<bool> Form5::selection() const {
-    std::vector<bool> out(static_cast<std::size_t>(List1->count()));
-    for (int i = 0; i < List1->count(); ++i)
-        out[static_cast<std::size_t>(i)] = List1->item(i)->isSelected();
+    std::vector<bool> out(static_cast<std::size_t>(portList->count()));
+    for (int i = 0; i < portList->count(); ++i)
+        out[static_cast<std::size_t>(i)] = portList->item(i)->isSelected();
     return out;
 }
 

@@ -26,10 +26,10 @@ public:
     explicit Form2(QWidget* parent = nullptr);
     Answer answer() const { return answer_; }
 
-    QLabel* Label1;
-    QPushButton* Command1; // Yes
-    QPushButton* Command2; // Always
-    QPushButton* Command3; // No
+    QLabel* question;
+    QPushButton* yesButton;    // Yes
+    QPushButton* alwaysButton; // Always
+    QPushButton* noButton;     // No
 
 private:
     Answer answer_ = Answer::No; // closing any other way counts as No
@@ -41,7 +41,7 @@ class Form3 final : public QDialog {
 public:
     explicit Form3(int closeAfterMs = 5000, QWidget* parent = nullptr);
 
-    QLabel* Image1;
+    QLabel* picture;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -60,11 +60,11 @@ public:
     explicit Form4(const std::string& codeText, QWidget* parent = nullptr);
     MidiErrorChoice choice() const { return choice_; }
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QPushButton* Command1; // Okay
-    QPushButton* Command2; // Stop Warnings
+    QLabel* heading;
+    QLabel* advice;
+    QLabel* codeLabel;
+    QPushButton* okayButton; // Okay
+    QPushButton* stopButton; // Stop Warnings
 
 private:
     MidiErrorChoice choice_ = MidiErrorChoice::Okay;
@@ -79,10 +79,10 @@ public:
     // The selection state of every listed port; valid after "Okay" (the dialog is accepted).
     std::vector<bool> selection() const;
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QListWidget* List1;
-    QPushButton* Command1; // Okay
+    QLabel* heading;
+    QLabel* hint;
+    QListWidget* portList;
+    QPushButton* okayButton; // Okay
 };
 
 } // namespace vantaro

@@ -31,7 +31,7 @@ struct RecordingView final : JoystickView {
     void showCalibrateButton(bool) override { buttonHidden = false; }
     void setRawLabel(RawLabels labels, int index, std::string_view caption) override {
         ++labelWrites;
-        (labels == RawLabels::Label1 ? label1 : label3)[index] = std::string(caption);
+        (labels == RawLabels::Joystick ? label1 : label3)[index] = std::string(caption);
     }
 
     std::vector<std::string> entries;

@@ -19,7 +19,7 @@ TEST(Splash, ClosesByItselfOnAKeyOrOnAMouseMove) {
         t.start();
         splash.exec(); // returns only when the window has closed
         EXPECT_GE(t.elapsed(), 40);
-        EXPECT_EQ(splash.Image1->pixmap().size(), QSize(320, 200));
+        EXPECT_EQ(splash.picture->pixmap().size(), QSize(320, 200));
     }
     {
         Form3 splash(60000);
@@ -31,7 +31,7 @@ TEST(Splash, ClosesByItselfOnAKeyOrOnAMouseMove) {
     }
     {
         Form3 splash(60000);
-        QTimer::singleShot(20, &splash, [&] { QTest::mouseMove(splash.Image1, QPoint(100, 80)); });
+        QTimer::singleShot(20, &splash, [&] { QTest::mouseMove(splash.picture, QPoint(100, 80)); });
         QElapsedTimer t;
         t.start();
         splash.exec();
@@ -39,24 +39,29 @@ TEST(Splash, ClosesByItselfOnAKeyOrOnAMouseMove) {
     }
 }
 
-TEST(DeleteConfirmation, EachButtonAndEscapeGiveTheirAnswer) {
+TEST(DeleteConfirmation, EachButtonEscapeAndEnterGiveTheirAnswer) {
     application();
     Form2 yes;
-    QTimer::singleShot(0, &yes, [&] { yes.Command1->click(); });
+    QTimer::singleShot(0, &yes, [&] { yes.yesButton->click(); });
     yes.exec();
     EXPECT_EQ(yes.answer(), Form2::Answer::Yes);
     Form2 always;
-    QTimer::singleShot(0, &always, [&] { always.Command2->click(); });
+    QTimer::singleShot(0, &always, [&] { always.alwaysButton->click(); });
     always.exec();
     EXPECT_EQ(always.answer(), Form2::Answer::Always);
     Form2 escape;
     QTimer::singleShot(0, &escape, [&] { QTest::keyClick(&escape, Qt::Key_Escape); });
     escape.exec();
     EXPECT_EQ(escape.answer(), Form2::Answer::No);
+    Form2 enter;
+    QTimer::singleShot(0, &enter, [&] { QTest::keyClick(&enter, Qt::Key_Return); });
+    enter.exec();
+    EXPECT_EQ(enter.answer(), Form2::Answer::No);
+    EXPECT_EQ(enter.result(), QDialog::Rejected);
     EXPECT_EQ(escape.windowTitle(), QStringLiteral("Delete"));
-    EXPECT_EQ(escape.Command1->text(), QStringLiteral("&Yes"));
-    EXPECT_EQ(escape.Command2->text(), QStringLiteral("&Always"));
-    EXPECT_EQ(escape.Command3->text(), QStringLiteral("&No"));
+    EXPECT_EQ(escape.yesButton->text(), QStringLiteral("&Yes"));
+    EXPECT_EQ(escape.alwaysButton->text(), QStringLiteral("&Always"));
+    EXPECT_EQ(escape.noButton->text(), QStringLiteral("&No"));
 }
 
 TEST(RoutingPicker, ShowsThePreviousChoiceAndReturnsTheNewOneOnlyOnOkay) {
