@@ -3,13 +3,16 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
+#include <jack/thread.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
 namespace vantaro {
@@ -36,8 +39,45 @@ constexpr auto kRetry = std::chrono::seconds(1);
 constexpr auto kPoll = std::chrono::milliseconds(100);
 // The end of the program waits this long for a server that does not answer.
 constexpr auto kEndWait = std::chrono::seconds(2);
+// How long a dead client's notification thread is given to end before the client is closed anyway.
+constexpr auto kNotifierEndWait = std::chrono::seconds(3);
 constexpr std::size_t kOutputSlots = 16;
 constexpr std::size_t kInputSlots = 128; // routing has 101 slots
+
+// Closing a client cancels the library's thread that takes in the server's notifications. When
+// the server has just gone, that thread may still be taking in its last ones, and cancelled
+// there it dies holding the library's own lock: every later open and close of the process then
+// waits for ever. So a dead client is closed only once that thread has ended by itself. The
+// library makes its threads through the function below, on the thread that opens the client;
+// the last one it makes while opening is the notification thread.
+using ThreadEnded = std::shared_ptr<std::atomic<bool>>;
+thread_local ThreadEnded* lastThreadMade = nullptr;
+
+struct MarkedStart {
+    void* (*function)(void*);
+    void* argument;
+    ThreadEnded ended;
+};
+
+void* runMarked(void* start) {
+    const std::unique_ptr<MarkedStart> s(static_cast<MarkedStart*>(start));
+    // Also run when the thread is cancelled or exits early: both unwind its stack.
+    struct Mark {
+        std::atomic<bool>& ended;
+        ~Mark() { ended = true; }
+    } mark{*s->ended};
+    return s->function(s->argument);
+}
+
+int createMarkedThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*function)(void*),
+                       void* argument) {
+    if (!lastThreadMade) return pthread_create(thread, attributes, function, argument);
+    auto start = std::make_unique<MarkedStart>(
+        MarkedStart{function, argument, std::make_shared<std::atomic<bool>>(false)});
+    const int result = pthread_create(thread, attributes, &runMarked, start.get());
+    if (result == 0) *lastThreadMade = start.release()->ended; // the thread owns its start now
+    return result;
+}
 } // namespace
 
 // One port of the client, shared by the UI thread (through its JackOutput or JackInput), the
@@ -115,6 +155,8 @@ struct JackClient::State {
     jack_client_t* own = nullptr;
     std::vector<std::shared_ptr<JackPort>> live;
     std::chrono::steady_clock::time_point nextTry{};
+    ThreadEnded notifierEnded; // of the open client, when known
+    std::chrono::steady_clock::time_point deadSince{};
 };
 
 // ---- the process thread ---------------------------------------------------------------------
@@ -187,17 +229,30 @@ void JackClient::State::run() {
     std::unique_lock lock(mutex);
     for (;;) {
         // A dead client goes before anything else is asked of the library: opening another
-        // client would make the library free it under us.
+        // client would make the library free it under us. While its notification thread still
+        // runs, requests are answered (they fail at once) and the thread looks again shortly.
         if (own && dead) {
-            lock.unlock();
-            closeDeadClient();
-            lock.lock();
-            continue;
+            const auto now = std::chrono::steady_clock::now();
+            if (deadSince == std::chrono::steady_clock::time_point{}) deadSince = now;
+            if (!notifierEnded || *notifierEnded || now - deadSince >= kNotifierEndWait) {
+                deadSince = {};
+                lock.unlock();
+                closeDeadClient();
+                lock.lock();
+                continue;
+            }
         }
         if (!requests.empty()) {
             const std::shared_ptr<Request> r = requests.front();
             requests.pop_front();
-            if (r->abandoned) continue; // given up before it started: it never happens
+            if (r->abandoned) {
+                // Given up before it started: it never happens. Nothing holds this thread now.
+                if (stalled && !dead) {
+                    stalled = false;
+                    pending.resumed = true;
+                }
+                continue;
+            }
             lock.unlock();
             serve(*r);
             lock.lock();
@@ -240,13 +295,18 @@ void JackClient::State::run() {
 }
 
 void JackClient::State::connect() {
+    jack_set_thread_creator(&createMarkedThread);
+    ThreadEnded notifier;
     jack_client_t* c = nullptr;
     // Two clients asking for the same name at the same moment (a second copy of the program,
     // another JACK program starting) can make the server refuse one; a short retry rides it out.
     for (int attempt = 0; attempt < 5 && !c; ++attempt) {
         if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         jack_status_t status{};
+        notifier = nullptr;
+        lastThreadMade = &notifier;
         c = jack_client_open("Vantaro", JackNoStartServer, &status);
+        lastThreadMade = nullptr;
         if (status & JackServerFailed) break; // no server at all: nothing to wait for
     }
     if (c) {
@@ -264,6 +324,7 @@ void JackClient::State::connect() {
     nextTry = std::chrono::steady_clock::now() + kRetry;
     if (c) {
         own = client = c;
+        notifierEnded = notifier;
         stalled = false;
         pending.connected = true;
         if (++connections > 1) pending.reconnected = true;
