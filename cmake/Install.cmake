@@ -1,7 +1,6 @@
 # What `cmake --install` puts where, the desktop integration and the Debian package (cpack -G DEB).
 include(GNUInstallDirs)
 
-set(VANTARO_ID org.vantaro.Vantaro)
 set(VANTARO_PAGES_DIR ${CMAKE_INSTALL_DATADIR}/vantaro)
 set(VANTARO_LIBRARY_DIR ${CMAKE_INSTALL_LIBDIR}/vantaro)
 set(VANTARO_DOCS_URL "https://vantaro.example.org/docs" CACHE STRING
@@ -41,8 +40,6 @@ if(TARGET vantaro)
     set_source_files_properties(${PROJECT_SOURCE_DIR}/ui/program_files.cpp TARGET_DIRECTORY vantaro_ui
         PROPERTIES COMPILE_DEFINITIONS
         "VANTARO_PAGES_FROM_BIN=\"${_pages_from_bin}\";VANTARO_LIBRARY_FROM_BIN=\"${_library_from_bin}\"")
-    set_source_files_properties(${PROJECT_SOURCE_DIR}/app/main.cpp TARGET_DIRECTORY vantaro
-        PROPERTIES COMPILE_DEFINITIONS "VANTARO_VERSION=\"${PROJECT_VERSION}\";VANTARO_ID=\"${VANTARO_ID}\"")
 
     install(TARGETS vantaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${_pages} DESTINATION ${VANTARO_PAGES_DIR})

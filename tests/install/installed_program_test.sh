@@ -16,7 +16,9 @@ fail() {
 tmp=$(mktemp -d)
 # Another user must reach every file of it (see below).
 chmod 755 "$tmp"
+xserver=
 cleanup() {
+    [ -z "$xserver" ] || { kill "$xserver" 2>/dev/null; wait "$xserver" 2>/dev/null; } || true
     chmod -R u+w "$tmp" 2>/dev/null || true
     rm -rf "$tmp"
 }
@@ -107,11 +109,18 @@ run "$bin/vantaro" --no-such-option >"$tmp/out" 2>"$tmp/err" || status=$?
 [ ! -s "$tmp/out" ] && [ "$(wc -l <"$tmp/err")" -eq 1 ] && grep -q -- '--no-such-option' "$tmp/err" ||
     fail "an unknown option is not one line on stderr: $(cat "$tmp/out" "$tmp/err")"
 
+# Both programs give the one version in the one form.
+for v in --version -V; do
+    out=$(run "$bin/vantaro-replay" "$v") || fail "vantaro-replay $v exits with $?"
+    [ "$out" = "vantaro-replay $version" ] || fail "vantaro-replay $v says '$out', not 'vantaro-replay $version'"
+done
+
 # vantaro-replay --help and its man page: every directive the script reader knows, one line each.
 # The list, and whatever the reader in tools/replay.cpp knows besides.
 mapfile -t read_there < <(grep -o 'name == "[a-z]*"' "$source/tools/replay.cpp" | cut -d'"' -f2 || true)
 directives=(centre width hand finger joy nojoy glove describe fail wait tick "${read_there[@]}")
 out=$(run "$bin/vantaro-replay" --help) || fail "vantaro-replay --help exits with $?"
+grep -q -- '--version' <<<"$out" || fail "vantaro-replay --help does not list --version"
 for d in $(printf '%s\n' "${directives[@]}" | sort -u); do
     [ "$(grep -c -E "^  $d( |\$)" <<<"$out")" -eq 1 ] || fail "vantaro-replay --help has no line for '$d'"
     zcat "$prefix/share/man/man1/vantaro-replay.1.gz" | grep -A1 -x '\.TP' | grep -q -E "^\.B[IR]? $d( |\$)" ||
@@ -172,6 +181,37 @@ for size in scalable/apps/$icon.svg 48x48/apps/$icon.png 128x128/apps/$icon.png 
 done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate"
+fi
+# Docks group a window with its launcher by the entry's name (the window's application id on
+# Wayland, which the program sets to it) and, on X11, by the class of its WM_CLASS.
+id=$(basename "$desktop" .desktop)
+[ "$icon" = "$id" ] && grep -q "<id>$id</id>" "$metainfo" && grep -q ">$id.desktop</launchable>" "$metainfo" ||
+    fail "the desktop entry $id.desktop, its icon $icon and the metainfo's id disagree"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+[ -n "$wm_class" ] || fail "the desktop entry names no StartupWMClass"
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+    xserver=$!
+    for _ in $(seq 100); do
+        [ -s "$tmp/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$tmp/display" ] || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+    display=:$(cat "$tmp/display")
+    "${runas[@]}" "${user_env[@]}" DISPLAY="$display" QT_QPA_PLATFORM=xcb "$bin/vantaro" >"$tmp/x11.out" 2>&1 &
+    pid=$!
+    shown=
+    for _ in $(seq 600); do
+        # A child of the root window: 0x... "Vantaro v1.6": ("vantaro" "Vantaro")  ...
+        shown=$(xwininfo -display "$display" -root -children 2>/dev/null | sed -n 's/.*"Vantaro v[^"]*": ("[^"]*" "\([^"]*\)").*/\1/p')
+        [ -n "$shown" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" || true
+    [ -n "$shown" ] || fail "the window did not show under Xvfb: $(cat "$tmp/x11.out")"
+    [ "$shown" = "$wm_class" ] || fail "the window's WM_CLASS class is '$shown', the desktop entry's StartupWMClass '$wm_class'"
 fi
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$metainfo" >"$tmp/as.log" 2>&1 || {
