@@ -14,6 +14,9 @@ file(RELATIVE_PATH _library_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTAL
 # The glove bridge and the SDK layer beside it; the bridge's RPATH ($ORIGIN) finds the SDK there.
 install(TARGETS palmlet p5dll LIBRARY DESTINATION ${VANTARO_LIBRARY_DIR})
 install(TARGETS vantaro-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The demo list and script that the README's and vantaro-replay(1)'s examples play.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/demo/demo.dat ${PROJECT_SOURCE_DIR}/tools/demo/demo.script
+        DESTINATION ${VANTARO_PAGES_DIR}/examples)
 
 set(_pages ${PROJECT_SOURCE_DIR}/docs/help.html ${PROJECT_SOURCE_DIR}/docs/support.html
            ${PROJECT_SOURCE_DIR}/docs/glove.html ${PROJECT_SOURCE_DIR}/docs/vantaro.css)

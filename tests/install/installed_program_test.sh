@@ -64,7 +64,8 @@ case $mode in
 esac
 bin=$prefix/bin
 for f in bin/vantaro bin/vantaro-replay share/man/man1/vantaro.1.gz share/man/man1/vantaro-replay.1.gz \
-    share/doc/vantaro/copyright share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html share/vantaro/vantaro.css; do
+    share/doc/vantaro/copyright share/vantaro/help.html share/vantaro/support.html share/vantaro/glove.html share/vantaro/vantaro.css \
+    share/vantaro/examples/demo.dat share/vantaro/examples/demo.script; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # The bridge's library folder follows the build's library folder (lib/ or lib/<triplet>/).
@@ -132,6 +133,46 @@ if command -v groff >/dev/null; then
         [ -z "$warnings" ] || fail "$page.1: $warnings"
     done
 fi
+
+# The examples of the README and of vantaro-replay(1), played by the installed program on the
+# installed demo list, print what the texts say they print (trailing blanks aside).
+examples=$prefix/share/vantaro/examples
+trimmed() { sed 's/[[:space:]]*$//' "$@"; }
+check_example() { # what, script, expected output, the action file the text names
+    local what=$1 script=$2 expected=$3 named=$4
+    [[ $named == */share/vantaro/examples/demo.dat ]] || fail "$what plays '$named', not the installed demo list"
+    [ -s "$script" ] && [ -s "$expected" ] || fail "$what: no example script or output found"
+    chmod 644 "$script"
+    run "$bin/vantaro-replay" "$examples/demo.dat" "$script" >"$tmp/example.out" ||
+        fail "$what: vantaro-replay exits with $?"
+    diff <(trimmed "$expected") <(trimmed "$tmp/example.out") >&2 || fail "$what prints something else"
+}
+readme=$source/README.md
+sed -n "/^cat > \/tmp\/try.script <<'EOF'\$/,/^EOF\$/{//!p}" "$readme" >"$tmp/readme.script"
+awk '/^prints$/ { on = 1; next } on && /^```/ { if (inside) exit; inside = 1; next } inside' "$readme" >"$tmp/readme.out"
+# shellcheck disable=SC2016 # the README's own words, $examples unexpanded
+grep -q -x 'vantaro-replay $examples/demo.dat /tmp/try.script' "$readme" ||
+    fail "README.md does not play its example with \$examples/demo.dat"
+check_example README.md "$tmp/readme.script" "$tmp/readme.out" "$(sed -n 's/^examples=\([^ ]*\).*/\1/p' "$readme")/demo.dat"
+man_example=$(zcat "$prefix/share/man/man1/vantaro-replay.1.gz" | sed -n '/^\.SH EXAMPLE/,/^\.SH /p')
+man_block() { awk -v want="$1" '/^\.nf$/ { n++; on = n == want; next } /^\.fi$/ { on = 0 } on' <<<"$man_example"; }
+man_block 1 >"$tmp/man.script"
+man_block 2 >"$tmp/man.out"
+check_example vantaro-replay.1 "$tmp/man.script" "$tmp/man.out" \
+    "$(sed -n 's/^\.B vantaro-replay \([^ ]*\) try\.script$/\1/p' <<<"$man_example")"
+# The longer demo: the note, the stick both ways, the sustain pedal, the volume climbing every 100 ms.
+out=$(run "$bin/vantaro-replay" "$examples/demo.dat" "$examples/demo.script") || fail "the demo script exits with $?"
+expected="6 Value: 127 Channel: 0 Note On: 60  Data: 8338576 Result: 0
+106 Value: 0 Channel: 0 Note On: 60  Data: 15504 Result: 0
+107 Value: 127 Channel: 0 Controller: 1  Data: 8323504 Result: 0
+108 Value: 0 Channel: 0 Controller: 1  Data: 432 Result: 0
+109 Value: 127 Channel: 0 Controller: 64  Data: 8339632 Result: 0
+112 Value: 16 Channel: 0 Controller: 7  Data: 1050544 Result: 0
+213 Value: 32 Channel: 0 Controller: 7  Data: 2099120 Result: 0
+314 Value: 48 Channel: 0 Controller: 7  Data: 3147696 Result: 0
+415 Value: 64 Channel: 0 Controller: 7  Data: 4196272 Result: 0
+516 Value: 80 Channel: 0 Controller: 7  Data: 5244848 Result: 0"
+[ "$out" = "$expected" ] || fail "the demo script prints: $out"
 
 # The first start, on the offscreen platform: the settings appear in the user's folder (start-up
 # ran through its first-run step), the bridge is loaded from the installed library folder, and
