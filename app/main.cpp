@@ -2,6 +2,7 @@
 #include "app/no_window.h"
 #include "app/program_end.h"
 #include "app/service_manager.h"
+#include "core/program_identity.h"
 #include "storage/folder_lock.h"
 #include "ui/data_folder.h"
 #include "ui/desktop_program.h"
@@ -12,10 +13,6 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
-
-#ifndef VANTARO_VERSION
-#define VANTARO_VERSION "0"
-#endif
 
 namespace {
 
@@ -35,8 +32,10 @@ constexpr const char* kHelp =
     "when it runs from its own writable folder, otherwise in $XDG_DATA_HOME/Vantaro\n"
     "(~/.local/share/Vantaro). See vantaro(1) and the Help button in the window.\n"
     "\n"
-    "Exit status: 0 when the window is closed or a signal ends the program; 124 when the end\n"
-    "did not finish within 3 seconds and was cut short (standard error says where).\n";
+    "Exit status: 0 when the window is closed or a signal ends the program; 1 when the program\n"
+    "cannot start (its data folder is in use, or, without a window, the action list is damaged);\n"
+    "2 for an unknown option or argument; 124 when the end did not finish within 3 seconds and was\n"
+    "cut short (standard error says where).\n";
 
 // Qt's documented options: they are Qt's to read, so they must not count as unknown here.
 bool qtOption(std::string_view arg, bool& takesValue) {
@@ -76,7 +75,7 @@ std::optional<int> commandLine(int argc, char* argv[], bool& noWindow) {
             return 0;
         }
         if (arg == "-V" || arg == "--version") {
-            std::puts("vantaro " VANTARO_VERSION);
+            std::puts(vantaro::versionLine("vantaro").c_str());
             return 0;
         }
         bool takesValue = false;
@@ -102,10 +101,11 @@ int main(int argc, char* argv[]) {
     // than a few seconds.
     vantaro::ProgramEnd end;
     QApplication::setApplicationName(QStringLiteral("Vantaro"));
-#ifdef VANTARO_ID
-    // Lets the desktop match the window to the installed desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral(VANTARO_ID));
-#endif
+    // Lets the desktop match the window to the installed desktop entry and its icon (the window's
+    // application id on Wayland). On X11 the class part of WM_CLASS is the application name above,
+    // which the entry's StartupWMClass names.
+    const std::string_view id = vantaro::desktopEntryId();
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())));
 
     const std::filesystem::path programFolder = QApplication::applicationDirPath().toStdString();
 

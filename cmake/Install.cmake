@@ -1,7 +1,6 @@
 # What `cmake --install` puts where, the desktop integration and the Debian package (cpack -G DEB).
 include(GNUInstallDirs)
 
-set(VANTARO_ID org.vantaro.Vantaro)
 set(VANTARO_PAGES_DIR ${CMAKE_INSTALL_DATADIR}/vantaro)
 set(VANTARO_LIBRARY_DIR ${CMAKE_INSTALL_LIBDIR}/vantaro)
 set(VANTARO_DOCS_URL "https://vantaro.example.org/docs" CACHE STRING
@@ -15,6 +14,9 @@ file(RELATIVE_PATH _library_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTAL
 # The glove bridge and the SDK layer beside it; the bridge's RPATH ($ORIGIN) finds the SDK there.
 install(TARGETS palmlet p5dll LIBRARY DESTINATION ${VANTARO_LIBRARY_DIR})
 install(TARGETS vantaro-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The demo list and script that the README's and vantaro-replay(1)'s examples play.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/demo/demo.dat ${PROJECT_SOURCE_DIR}/tools/demo/demo.script
+        DESTINATION ${VANTARO_PAGES_DIR}/examples)
 
 set(_pages ${PROJECT_SOURCE_DIR}/docs/help.html ${PROJECT_SOURCE_DIR}/docs/support.html
            ${PROJECT_SOURCE_DIR}/docs/glove.html ${PROJECT_SOURCE_DIR}/docs/vantaro.css)
@@ -41,8 +43,6 @@ if(TARGET vantaro)
     set_source_files_properties(${PROJECT_SOURCE_DIR}/ui/program_files.cpp TARGET_DIRECTORY vantaro_ui
         PROPERTIES COMPILE_DEFINITIONS
         "VANTARO_PAGES_FROM_BIN=\"${_pages_from_bin}\";VANTARO_LIBRARY_FROM_BIN=\"${_library_from_bin}\"")
-    set_source_files_properties(${PROJECT_SOURCE_DIR}/app/main.cpp TARGET_DIRECTORY vantaro
-        PROPERTIES COMPILE_DEFINITIONS "VANTARO_VERSION=\"${PROJECT_VERSION}\";VANTARO_ID=\"${VANTARO_ID}\"")
 
     install(TARGETS vantaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     install(FILES ${_pages} DESTINATION ${VANTARO_PAGES_DIR})

@@ -1,6 +1,7 @@
 // vantaro-replay [--settings FILE] [--port NAME] ACTIONS.dat SCRIPT: plays a scripted input
 // timeline through the program without its window; with --settings it starts from a user's
 // jmconfig.ini (never writing it), with --port every message goes out on a real MIDI output.
+#include "core/program_identity.h"
 #include "midi/rtmidi_output.h"
 #include "tools/replay.h"
 
@@ -23,12 +24,13 @@ constexpr const char* kHelp =
     "                   dead zone and glove thresholds, and the first-run rule (FILE is only read)\n"
     "  --port NAME      also send each message to the first MIDI output whose name contains NAME\n"
     "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
     "\n"
     "SCRIPT holds one directive a line; '#' starts a comment.\n"
     "  centre X Y Z R U V                    set the six axes' centres, as Calibrate stores them\n"
     "  width W                               set the dead zone around each centre (Joystick Response)\n"
-    "  hand T                                set the glove's hand threshold (P5 Hand, 0..100)\n"
-    "  finger T                              set the glove's finger threshold (P5 Fingers, 0..63)\n"
+    "  hand T                                set the glove hand threshold (P5 Hand Response, 0..100)\n"
+    "  finger T                              set the glove finger threshold (P5 Finger Response, 0..63)\n"
     "  joy X Y Z R U V BUTTONS POV           the joystick reads this from now on\n"
     "  nojoy                                 no joystick from now on\n"
     "  glove I M R P T X Y Z YAW PITCH ROLL  the glove reads this from now on\n"
@@ -104,6 +106,10 @@ int main(int argc, char** argv) {
     int first = 1;
     if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         std::cout << kHelp;
+        return 0;
+    }
+    if (argc >= 2 && (std::string(argv[1]) == "--version" || std::string(argv[1]) == "-V")) {
+        std::cout << vantaro::versionLine("vantaro-replay") << '\n';
         return 0;
     }
     for (; first < argc; first += 2) {
