@@ -697,6 +697,30 @@ TEST_F(WindowTest, ExportAddsTheExtensionAndBothDialogsOpenInTheFolderUsedLast) 
     EXPECT_TRUE(p.port.messages.empty());
 }
 
+TEST_F(WindowTest, AfterSaveEnterAddsTheNextActionInsteadOfAskingToDelete) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    Window& w = p.start();
+    activate(w);
+    clickLine(w.List1, 0);
+    QTest::keyClick(w.Slider5, Qt::Key_Right);
+    ASSERT_FALSE(w.Command3->isHidden());
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    ASSERT_TRUE(w.Command3->isHidden());
+    EXPECT_EQ(w.actionList[1].low, 1);
+
+    stick.button(3, true);
+    p.run();
+    ModalAnswer question(QStringLiteral("&No"));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(question.answered()) << "Enter asked to delete";
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_EQ(w.actionList[2].buttonMask, 8);
+}
+
 TEST_F(WindowTest, StoredCheckBoxValuesRestoreOrAreRefused) {
     settledWith({{"General", "Toggle", "2"}, {"General", "Wrap", "7"}});
     Program p(folder.path());
