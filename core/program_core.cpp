@@ -482,23 +482,32 @@ LoadResult ProgramCore::importActions(const fs::path& chosen) {
     if (chosen.empty()) return {LoadOutcome::Cancelled, false};
     std::string reason;
     // A chosen file that is not there is not created: it counts as unreadable.
-    if (readActionFile(chosen, actionList_, MissingFile::Fails, reason)) return loaded(true);
-    return importFailed(chosen);
+    if (!readActionFile(chosen, actionList_, MissingFile::Fails, reason)) return importFailed(chosen);
+    const LoadResult result = loaded(true);
+    // The imported list is the program's list from now on, so it is stored at once like any other
+    // change of it; otherwise the next start would bring the old list back. A failed write is told
+    // as a failed save is, and the imported list stays.
+    saveconfig(actionFilePath());
+    return result;
 }
 
 SaveOutcome ProgramCore::exportActions(const fs::path& chosen) {
     if (chosen.empty()) return SaveOutcome::Cancelled;
-    switch (writeChosenFile(chosen, encodeActions(actionList_))) {
+    // A name typed without an extension gets the action file's own, or the Import dialog, which
+    // offers *.dat files, would not show it. Only the file name counts: "/a.b/list" has none.
+    fs::path target = chosen;
+    if (!target.has_extension()) target += ".dat";
+    switch (writeChosenFile(target, encodeActions(actionList_))) {
     case ChosenFileWrite::Written:
         storeListSize();
         return SaveOutcome::Saved;
     case ChosenFileWrite::Unchanged:
         // The program's own file is not involved: say which file failed and that nothing changed.
-        ui_.showMessage("The export file " + chosen.string() +
+        ui_.showMessage("The export file " + target.string() +
                         " could not be written.  The action list is unchanged.");
         break;
     case ChosenFileWrite::Damaged:
-        ui_.showMessage("The export file " + chosen.string() +
+        ui_.showMessage("The export file " + target.string() +
                         " could not be written, and what it held before could not be put back: it now "
                         "holds part of the list.  The action list in the program is unchanged.");
         break;

@@ -153,7 +153,8 @@ public:
     void saveAction(int index, EditorState& editor, const EditorControls& controls);
     // Delete; false when there is no such action.
     bool deleteAction(int index);
-    // Import and Export of a chosen file (empty path: cancelled).
+    // Import and Export of a chosen file (empty path: cancelled). An imported list is written to
+    // the action file at once; an export name without an extension gets ".dat".
     LoadResult importActions(const std::filesystem::path& chosen);
     SaveOutcome exportActions(const std::filesystem::path& chosen);
     // A list from a file of the user's, played from now on as a list read at start-up; nothing is

@@ -54,8 +54,12 @@ public:
     Polled readJoystick(JoystickState& state, ActionRecord& captureRecord, bool expandedView);
 
     // Makes the last reading the centre of all six axes; the caller stores X, Y, Z, R and
-    // "calibrated".
-    static void calibrate(JoystickState& state) { state.calibrationCentre = state.joystickReading; }
+    // "calibrated". It also ends a first run's centring, which would otherwise keep every axis
+    // centred, and so uncapturable, until the next start.
+    static void calibrate(JoystickState& state) {
+        state.calibrationCentre = state.joystickReading;
+        state.autoCentre = false;
+    }
 
     std::int16_t joystickCount() const { return listing_.count; }
     std::int32_t joystickId() const { return joystickId_; }

@@ -33,7 +33,7 @@ struct JoystickState {
     JoyInfoEx joystickReading{};
     JoyInfoEx calibrationCentre{}; // only the six axis fields are used
     std::int32_t centreWidth = 0;  // Slider1: dead-zone half-width
-    bool autoCentre = false;       // a first run: every poll makes the reading the centre
+    bool autoCentre = false;       // a first run until Calibrate: every poll makes the reading the centre
     // offCentreAxes, currentButtons and currentPov live in the capture record's
     // axisMask, buttonMask and povDirection.
 };

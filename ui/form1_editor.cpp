@@ -202,6 +202,9 @@ void Form1::saveClicked() {
     const int r = selectedLine();
     if (r < 0) return;
     core_->saveAction(r + 1, editor_, controls());
+    // Hiding the focused Save would pass the focus on to Delete, and the next Enter, meant to add
+    // the next action, would ask to delete. The list takes it instead: Enter there adds.
+    if (focusWidget() == saveButton_) actionLines_->setFocus();
     saveButton_->hide();
     if (actionLines_->count() > r) selectLine(r);
 }

@@ -3,6 +3,7 @@
 #include "ui/forms.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -65,12 +66,30 @@ bool QtUiPort::pickRoutes(const std::vector<std::string>& ports, std::vector<boo
     return true;
 }
 
+QString QtUiPort::chooseFile(bool save) {
+    QFileDialog dialog(owner_,
+                       save ? QStringLiteral("Export config file") : QStringLiteral("Import config file"),
+                       lastFolder_, kFilter);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Added by the dialog itself, so that its question before replacing a file names the
+        // file that will be written.
+        dialog.setDefaultSuffix(QStringLiteral("dat"));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QString chosen = dialog.selectedFiles().value(0);
+    if (!chosen.isEmpty()) lastFolder_ = QFileInfo(chosen).absolutePath();
+    return chosen;
+}
+
 QString QtUiPort::importFileName() {
-    return QFileDialog::getOpenFileName(owner_, QStringLiteral("Import config file"), QString(), kFilter);
+    return chooseFile(false);
 }
 
 QString QtUiPort::exportFileName() {
-    return QFileDialog::getSaveFileName(owner_, QStringLiteral("Export config file"), QString(), kFilter);
+    return chooseFile(true);
 }
 
 } // namespace vantaro

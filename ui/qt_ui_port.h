@@ -31,15 +31,19 @@ public:
     virtual DeleteAnswer confirmDelete();
     // The routing picker: the new selection, or nothing when it was closed without "Okay".
     virtual bool pickRoutes(const std::vector<std::string>& ports, std::vector<bool>& selected);
-    // File dialogs of Import and Export; empty when cancelled.
+    // File dialogs of Import and Export; empty when cancelled. Both open in the folder a file
+    // was last chosen in during this run.
     virtual QString importFileName();
     virtual QString exportFileName();
 
     static QString title() { return QStringLiteral("Vantaro"); }
 
 private:
+    QString chooseFile(bool save);
+
     QWidget* owner_ = nullptr;
     std::function<void()> end_;
+    QString lastFolder_; // empty: the dialog's own starting folder
 };
 
 } // namespace vantaro

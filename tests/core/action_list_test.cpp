@@ -197,7 +197,7 @@ TEST(ActionList, WhateverStandsUnderTheProgramFilesNameIsSetAsideOnYesAndTheList
     EXPECT_EQ(gone.rig.ui.ended, 1);
 }
 
-TEST(ActionList, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
+TEST(ActionList, ExportThenImportGivesBackTheListAndStoresItAtOnce) {
     Program p;
     auto seven = listOf(7);
     (*seven)[3].increment = 0.01;
@@ -215,12 +215,14 @@ TEST(ActionList, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
     for (int n = 1; n <= 7; ++n)
         EXPECT_EQ(q.rig->actionList()[n], (*seven)[n]) << n;
     EXPECT_EQ(q.rig.views.lines.size(), 7u);
-    EXPECT_FALSE(fs::exists(q.dat())); // an import alone does not write the program file
+    EXPECT_EQ(fileBytes(q.dat()), fileBytes(chosen)); // the imported list is the program's now
+    EXPECT_EQ(readSetting(q.ini(), "General", "Size"), "7");
 
     // Importing the program folder's own file directly works the same way.
     EXPECT_EQ(q.rig->importActions(p.dat()).outcome, LoadOutcome::Loaded);
     EXPECT_EQ(q.rig->actionList().actionCount, 2);
     EXPECT_EQ(fileBytes(p.dat()), fileOf(2));
+    EXPECT_EQ(fileBytes(q.dat()), fileOf(2));
     EXPECT_EQ(q.rig->importActions("").outcome, LoadOutcome::Cancelled);
 
     // An export that fails names the export file, not the program's own.
@@ -228,7 +230,7 @@ TEST(ActionList, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
     EXPECT_EQ(q.rig.ui.messages,
               std::vector<std::string>{"The export file " + (p.folder / "missing" / "x.dat").string() +
                                        " could not be written.  The action list is unchanged."});
-    EXPECT_FALSE(fs::exists(q.ini())) << "no Size after a failed export";
+    EXPECT_EQ(readSetting(q.ini(), "General", "Size"), "2") << "no Size after a failed export";
 }
 
 TEST(ActionList, ABadImportKeepsTheListAndTheProgramFile) {

@@ -269,7 +269,7 @@ TEST_F(JoystickTest, CentresNearTheThirtyTwoBitLimitsDoNotOverflow) {
     EXPECT_EQ(core->captureRecord().axisMask, 63);
 }
 
-TEST_F(JoystickTest, AFirstRunKeepsEveryAxisCentredForTheWholeRun) {
+TEST_F(JoystickTest, AFirstRunKeepsEveryAxisCentredUntilCalibrate) {
     VirtualStick& s = plug("Stick");
     std::filesystem::remove(ini); // a new settings file
     start();
@@ -284,12 +284,13 @@ TEST_F(JoystickTest, AFirstRunKeepsEveryAxisCentredForTheWholeRun) {
         EXPECT_EQ(core->joystickState().calibrationCentre.dwRpos,
                   core->joystickState().joystickReading.dwRpos);
     }
-    // A calibration in that run stores the centre but the tracking goes on.
+    // Calibrate ends it: the last reading stays the centre.
     core->calibrate();
     s.axis(0, 0);
     poll();
-    EXPECT_EQ(core->captureRecord().axisMask, 0);
-    EXPECT_EQ(core->joystickState().calibrationCentre.dwXpos, 32768u);
+    EXPECT_EQ(core->captureRecord().axisMask, 1);
+    EXPECT_EQ(core->joystickState().calibrationCentre.dwXpos, 0u);
+    EXPECT_FALSE(core->joystickState().autoCentre);
 }
 
 TEST_F(JoystickTest, CalibrateMakesTheLastReadingTheCentreAndStoresFourAxes) {

@@ -54,3 +54,30 @@ TEST(WindowDevices, SticksComeAndGoWhileTheWindowRuns) {
     EXPECT_EQ(p.fakeMidi.sent.back(), packShortMessage(0x90, 60, 127));
     EXPECT_TRUE(p.port.messages.empty());
 }
+
+TEST(WindowDevices, CalibrateInAFirstRunLetsAnAxisBeCaptured) {
+    quietSdlHints();
+    Folder folder;
+    VirtualStick stick("Vantaro pad");
+    Program p(folder.path());
+    Window& w = p.start(); // a first run: the centre follows the stick
+    ASSERT_EQ(w.Combo2->currentIndex(), 0);
+    ASSERT_FALSE(w.Label13->isHidden());
+    stick.axis(1, 32767);
+    p.run(3);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    EXPECT_EQ(w.actionList.actionCount, 0) << "pushed, yet the centre";
+
+    stick.axis(1, 0);
+    p.run(3);
+    QTest::mouseClick(w.Command4, Qt::LeftButton);
+    EXPECT_TRUE(w.Label13->isHidden());
+    EXPECT_EQ(p.setting("Joystick", "calibrated"), " 1");
+    stick.axis(1, 32767);
+    p.run(3);
+    QTest::mouseClick(w.Command1, Qt::LeftButton);
+    ASSERT_EQ(w.actionList.actionCount, 1);
+    EXPECT_EQ(w.actionList[1].axisMask, 2);
+    EXPECT_EQ(w.actionList[1].buttonMask, 0);
+    EXPECT_TRUE(p.port.messages.empty());
+}

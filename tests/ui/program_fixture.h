@@ -109,7 +109,8 @@ public:
     std::vector<std::string> midiErrors;
     int ended = 0;
     int splashes = 0;
-    QString chosenFile; // what the Import and Export dialogs answer
+    QString chosenFile;       // what the Import and Export dialogs answer
+    bool realDialogs = false; // the program's own file dialogs instead, for the test to drive
 
     RecordingPort() {
         setEndProgram([this] { ++ended; });
@@ -120,8 +121,8 @@ public:
         return QtUiPort::showMidiError(codeText);
     }
     void showSplash(int) override { ++splashes; }
-    QString importFileName() override { return chosenFile; }
-    QString exportFileName() override { return chosenFile; }
+    QString importFileName() override { return realDialogs ? QtUiPort::importFileName() : chosenFile; }
+    QString exportFileName() override { return realDialogs ? QtUiPort::exportFileName() : chosenFile; }
 };
 
 // The main window's widgets by their names, and what it keeps, as a test reads them.

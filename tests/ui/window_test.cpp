@@ -12,12 +12,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -594,36 +596,129 @@ TEST_F(WindowTest, ASettingsFileThatCannotBeWrittenIsReportedOnce) {
     EXPECT_EQ(p.setting("General", "Low"), "(missing)");
 }
 
-TEST_F(WindowTest, ExportThenImportGivesBackTheListAndLeavesTheProgramFileAlone) {
+TEST_F(WindowTest, ImportIsStoredAtOnceAndKeptOnScreenWhenItCannotBe) {
     storeActions(folder.path(), {buttonAction(1, 60), buttonAction(2, 61)});
     settled(folder.path());
+    const auto exported = folder / "set.dat";
+    ActionList other;
+    other[++other.actionCount] = buttonAction(9, 9);
+    {
+        Program p(folder.path());
+        Window& w = p.start();
+        const std::string programFile = fileText(folder / "jmconfig.dat");
+        p.port.chosenFile = QString::fromStdString(exported.string());
+        QTest::mouseClick(w.Command8, Qt::LeftButton);
+        EXPECT_EQ(fileText(exported), programFile);
+
+        p.port.chosenFile.clear(); // cancelled: nothing happens
+        QTest::mouseClick(w.Command7, Qt::LeftButton);
+        EXPECT_EQ(w.actionList.actionCount, 2);
+
+        writeFile(exported, encodeActions(other));
+        p.port.chosenFile = QString::fromStdString(exported.string());
+        clickLine(w.List1, 1);
+        ASSERT_FALSE(w.Command2->isHidden());
+        QTest::mouseClick(w.Command7, Qt::LeftButton);
+        ASSERT_EQ(w.actionList.actionCount, 1);
+        EXPECT_EQ(w.actionList[1].dataNumber, 9);
+        EXPECT_EQ(w.List1->count(), 1);
+        EXPECT_TRUE(w.List1->selectedItems().isEmpty()); // nothing chosen, nothing to save or delete
+        EXPECT_TRUE(w.Command2->isHidden());
+        EXPECT_EQ(fileText(folder / "jmconfig.dat"), encodeActions(other));
+        EXPECT_EQ(p.setting("General", "Size"), " 1");
+        EXPECT_TRUE(p.port.messages.empty());
+    }
+
+    // The next start shows the imported list; an import that cannot be stored is told as a failed
+    // save is, and the imported list stays on screen.
+    Program p(folder.path());
+    Window& w = p.start();
+    ASSERT_EQ(w.List1->count(), 1);
+    EXPECT_EQ(w.actionList[1].dataNumber, 9);
+    const std::string stored = encodeActions(other);
+    other[++other.actionCount] = buttonAction(4, 31);
+    writeFile(exported, encodeActions(other));
+    std::filesystem::permissions(folder / "jmconfig.dat", std::filesystem::perms::owner_read);
+    p.port.chosenFile = QString::fromStdString(exported.string());
+    QTest::mouseClick(w.Command7, Qt::LeftButton);
+    ASSERT_EQ(p.port.messages.size(), 1u);
+    EXPECT_EQ(p.port.messages[0], "Could not save the actions to " + (folder / "jmconfig.dat").string() +
+                                      ".  They are kept in memory until you save again.");
+    EXPECT_EQ(w.List1->count(), 2);
+    EXPECT_EQ(w.actionList[2].dataNumber, 31);
+    EXPECT_EQ(fileText(folder / "jmconfig.dat"), stored);
+    EXPECT_EQ(p.setting("General", "Size"), " 1");
+}
+
+TEST_F(WindowTest, ExportAddsTheExtensionAndBothDialogsOpenInTheFolderUsedLast) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    const std::filesystem::path dotted = folder / "a.b";
+    std::filesystem::create_directory(dotted);
     Program p(folder.path());
     Window& w = p.start();
     const std::string programFile = fileText(folder / "jmconfig.dat");
-    const auto exported = folder / "set.dat";
-    p.port.chosenFile = QString::fromStdString(exported.string());
-    QTest::mouseClick(w.Command8, Qt::LeftButton);
-    EXPECT_EQ(fileText(exported), programFile);
+    for (const auto& [chosen, written] : {std::pair{dotted / "list", dotted / "list.dat"},
+                                          std::pair{folder / "my.list", folder / "my.list"}}) {
+        p.port.chosenFile = QString::fromStdString(chosen.string());
+        QTest::mouseClick(w.Command8, Qt::LeftButton);
+        EXPECT_EQ(fileText(written), programFile) << written;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dotted / "list"));
 
-    storeActions(folder.path(), {buttonAction(5, 1)});
-    p.port.chosenFile.clear(); // cancelled: nothing happens
-    QTest::mouseClick(w.Command7, Qt::LeftButton);
-    EXPECT_EQ(w.actionList.actionCount, 2);
-
-    ActionList other;
-    other[++other.actionCount] = buttonAction(9, 9);
-    writeFile(exported, encodeActions(other));
-    p.port.chosenFile = QString::fromStdString(exported.string());
-    clickLine(w.List1, 1);
-    ASSERT_FALSE(w.Command2->isHidden());
-    QTest::mouseClick(w.Command7, Qt::LeftButton);
-    ASSERT_EQ(w.actionList.actionCount, 1);
-    EXPECT_EQ(w.actionList[1].dataNumber, 9);
+    // The program's own dialogs: Export in one folder, then Import opens there. Qt keeps the
+    // dialogs' history in the user's settings: here in the test's folder instead.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(folder.path().string()));
+    p.port.realDialogs = true;
+    const auto answer = [](const std::filesystem::path& file, QString& startedIn) {
+        return [file, &startedIn](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            startedIn = dialog->directory().absolutePath();
+            dialog->selectFile(QString::fromStdString(file.string()));
+        };
+    };
+    QString exportStart, importStart;
+    {
+        ModalAnswer save(QStringLiteral("&Save"), 0, answer(dotted / "other", exportStart));
+        QTest::mouseClick(w.Command8, Qt::LeftButton);
+        EXPECT_TRUE(save.answered());
+    }
+    EXPECT_EQ(fileText(dotted / "other.dat"), programFile);
+    {
+        ModalAnswer open(QStringLiteral("&Open"), 0, answer(dotted / "other.dat", importStart));
+        QTest::mouseClick(w.Command7, Qt::LeftButton);
+        EXPECT_TRUE(open.answered());
+    }
+    EXPECT_NE(exportStart, QString::fromStdString(dotted.string()));
+    EXPECT_EQ(importStart, QString::fromStdString(dotted.string()));
     EXPECT_EQ(w.List1->count(), 1);
-    EXPECT_TRUE(w.List1->selectedItems().isEmpty()); // nothing chosen, nothing to save or delete
-    EXPECT_TRUE(w.Command2->isHidden());
-    EXPECT_EQ(fileActions(folder.path()).actionCount, 1); // the program file is as the test left it
-    EXPECT_EQ(fileActions(folder.path())[1].buttonMask, 16);
+    EXPECT_TRUE(p.port.messages.empty());
+}
+
+TEST_F(WindowTest, AfterSaveEnterAddsTheNextActionInsteadOfAskingToDelete) {
+    storeActions(folder.path(), {buttonAction(1, 60)});
+    settled(folder.path());
+    Program p(folder.path());
+    VirtualStick stick("Vantaro test stick");
+    Window& w = p.start();
+    activate(w);
+    clickLine(w.List1, 0);
+    QTest::keyClick(w.Slider5, Qt::Key_Right);
+    ASSERT_FALSE(w.Command3->isHidden());
+    QTest::mouseClick(w.Command3, Qt::LeftButton);
+    ASSERT_TRUE(w.Command3->isHidden());
+    EXPECT_EQ(w.actionList[1].low, 1);
+
+    stick.button(3, true);
+    p.run();
+    ModalAnswer question(QStringLiteral("&No"));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(question.answered()) << "Enter asked to delete";
+    ASSERT_EQ(w.actionList.actionCount, 2);
+    EXPECT_EQ(w.actionList[2].buttonMask, 8);
 }
 
 TEST_F(WindowTest, StoredCheckBoxValuesRestoreOrAreRefused) {
