@@ -15,6 +15,9 @@
 #include <QScreen>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace vantaro {
 
@@ -83,11 +86,35 @@ void Form1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
+    // The window fits the screen it is on: another screen, or a panel that comes or goes, fits it anew.
+    if (QWindow* handle = windowHandle()) {
+        connect(handle, &QWindow::screenChanged, this, [this] {
+            followScreen();
+            applyViewHeight();
+        });
+    }
+    followScreen();
+    applyViewHeight();
     if (const QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
         QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
+        frame.moveCenter(area.center());
+        // Taller than the screen even so, it keeps its title bar on it.
+        frame.moveTop(std::max(frame.top(), area.top()));
         move(frame.topLeft());
     }
+}
+
+void Form1::followScreen() {
+    disconnect(screenArea_);
+    if (const QScreen* s = screen())
+        screenArea_ = connect(s, &QScreen::availableGeometryChanged, this, &Form1::applyViewHeight);
+}
+
+// The window system may tell the frame's size only once the window is up: fit again then.
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (shownOnce_ && frameHeightEstimate() != fittedFrame_) applyViewHeight();
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {

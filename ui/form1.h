@@ -7,6 +7,8 @@
 #include "storage/settings_keys.h"
 #include "ui/qt_ui_port.h"
 
+#include <QMetaObject>
+#include <QRect>
 #include <QUrl>
 #include <QWidget>
 #include <array>
@@ -15,6 +17,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -63,6 +67,7 @@ public:
     static constexpr int kClientWidth = 9585; // twips
     static constexpr int kCompactHeight = 6550;
     static constexpr int kExpandedHeight = 11505;
+    static constexpr int kNonClientHeight = 370; // title bar and border, part of the outer heights
 
     Form1(ProgramDevices devices, QtUiPort& ui, Form1Options options, QWidget* parent = nullptr);
     ~Form1() override;
@@ -88,6 +93,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     class Stages;
@@ -97,6 +103,8 @@ private:
     void connectDevices();
     void applyGloveWidgets(const GloveWidgets& shown);
     void applyViewHeight();
+    int frameHeightEstimate() const;
+    void followScreen();
     void switchView();
     QSlider* sliderFor(Control control) const;
     void restore(Control control, std::int32_t value);
@@ -144,6 +152,10 @@ private:
     QTimer* deviceTimer_;
     // The lower buttons' keys while the compact view hides the buttons themselves.
     std::array<QShortcut*, 7> compactKeys_{};
+    // Where buildWindow put each widget of the client area; a short screen shrinks from these.
+    std::vector<std::pair<QWidget*, QRect>> placed_;
+    int fittedFrame_ = 0; // the frame height the last fit allowed for
+    QMetaObject::Connection screenArea_;
 
     ProgramDevices devices_;
     QtUiPort& ui_;

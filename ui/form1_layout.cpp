@@ -14,9 +14,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSlider>
+#include <QTextDocument>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace vantaro {
 
@@ -24,8 +29,26 @@ namespace {
 
 // The lower part of the window starts at this client height; the compact view ends there.
 constexpr int kLowerTop = 6180;
-// Title bar and border of the fixed single-line frame, part of the outer heights.
-constexpr int kNonClientHeight = 370;
+// On a screen too short for the window the action list and the message log give up height, each
+// down to this many lines of text.
+constexpr int kFewLines = 3;
+
+struct Shrink {
+    int list = 0;
+    int log = 0;
+};
+
+// Takes the missing height from the list and the log in proportion to what each can give.
+Shrink shrinkToFit(int missing, int listRoom, int logRoom) {
+    const int room = listRoom + logRoom;
+    if (missing <= 0 || room <= 0) return {};
+    if (missing >= room) return {listRoom, logRoom};
+    Shrink s;
+    s.list = missing * listRoom / room;
+    s.log = std::min(logRoom, missing - s.list);
+    s.list = std::min(listRoom, missing - s.log);
+    return s;
+}
 
 template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(QString::fromLatin1(name));
@@ -269,6 +292,9 @@ void Form1::buildWindow() {
         });
     }
 
+    for (QWidget* placed : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        placed_.emplace_back(placed, placed->geometry());
+
     pollTimer_ = new QTimer(this);
     pollTimer_->setObjectName("Timer1");
     pollTimer_->setTimerType(Qt::PreciseTimer);
@@ -278,12 +304,61 @@ void Form1::buildWindow() {
     deviceTimer_->setInterval(250);
 }
 
+int Form1::frameHeightEstimate() const {
+    const int known = frameGeometry().height() - height();
+    // Before the window system tells the frame's real size, it is taken to be the one the outer
+    // heights were made with.
+    return isVisible() && known > 0 ? known : Twips::forScreen().px(kNonClientHeight);
+}
+
 void Form1::applyViewHeight() {
     const Twips t = Twips::forScreen();
-    const int client = (core_->expandedView() != 0 ? kExpandedHeight : kCompactHeight) - kNonClientHeight;
-    setFixedSize(t.px(kClientWidth), t.px(client));
-    // Widgets below the compact height are hidden with it, so Tab cannot take the focus there.
     const bool expanded = core_->expandedView() != 0;
+    const int client = t.px((expanded ? kExpandedHeight : kCompactHeight) - kNonClientHeight);
+
+    // Where the screen is shorter than the window, the list and the log shrink so that every button
+    // stays reachable; wherever it fits, the measures stand as they are.
+    fittedFrame_ = frameHeightEstimate();
+    const QScreen* s = screen();
+    const QRect area = s ? s->availableGeometry() : QRect();
+    const int missing = area.isValid() ? client + fittedFrame_ - area.height() : 0;
+    const auto fewLines = [](const QAbstractScrollArea* box, int extra) {
+        return kFewLines * box->fontMetrics().lineSpacing() + 2 * box->frameWidth() + extra;
+    };
+    QRect listAt, logAt;
+    for (const auto& [widget, at] : placed_) {
+        if (widget == actionLines_) listAt = at;
+        if (widget == messageLog_) logAt = at;
+    }
+    // A wide line brings the list's horizontal scroll bar; the log has a margin round its text.
+    const int listFloor = fewLines(actionLines_, actionLines_->horizontalScrollBar()->sizeHint().height());
+    const int logFloor =
+        fewLines(messageLog_, 2 * static_cast<int>(messageLog_->document()->documentMargin()));
+    const Shrink shrink = shrinkToFit(missing, std::max(0, listAt.height() - listFloor),
+                                      expanded ? std::max(0, logAt.height() - logFloor) : 0);
+    for (const auto& [widget, at] : placed_) {
+        QRect r = at;
+        if (widget == actionLines_) {
+            r.setHeight(at.height() - shrink.list);
+        } else if (widget == messageLog_) {
+            r.translate(0, -shrink.list);
+            r.setHeight(at.height() - shrink.log);
+        } else if (at.top() > logAt.bottom()) {
+            r.translate(0, -shrink.list - shrink.log);
+        } else if (at.top() > listAt.bottom()) {
+            r.translate(0, -shrink.list);
+        }
+        widget->setGeometry(r);
+    }
+    setFixedSize(t.px(kClientWidth), client - shrink.list - shrink.log);
+    // A window that grew past the bottom of its screen moves up, never above the top.
+    if (isVisible() && area.isValid()) {
+        const QRect outer = frameGeometry();
+        const int rise = std::min(outer.bottom() - area.bottom(), outer.top() - area.top());
+        if (rise > 0) move(pos() - QPoint(0, rise));
+    }
+
+    // Widgets below the compact height are hidden with it, so Tab cannot take the focus there.
     for (QWidget* lower :
          std::initializer_list<QWidget*>{gloveFrame_, joystickFrame_, extendedFrame_, messageLog_,
                                          helpButton_, shirtButton_, routeButton_, quitButton_})

@@ -7,6 +7,7 @@
 #include "support/temp_folder.h"
 #include "support/virtual_stick.h"
 #include "support/wait.h"
+#include "ui/twips.h"
 
 #include <array>
 
@@ -19,10 +20,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTextBlock>
+#include <QTextCursor>
 
 using namespace vantaro;
 using namespace vantaro::test;
@@ -367,6 +371,49 @@ TEST_F(WindowTest, TheViewSwitchResizesAndIsStored) {
     EXPECT_EQ(w.form.height(), compact);
     EXPECT_FALSE(w.Text3->isVisible());
     EXPECT_EQ(p.setting("General", "bigform"), " 0");
+}
+
+// The whole window, frame included, lies on its screen in either view, with Quit and Route MIDI
+// reachable and a few lines of the list and the log; where the screen has room, the measures are
+// the ones the window was made with. tests/CMakeLists.txt runs it on short screens too.
+TEST_F(WindowTest, TheWindowFitsTheScreenInEitherView) {
+    earlierRun({buttonAction(1, 60), buttonAction(2, 61), buttonAction(3, 62), buttonAction(4, 63)}, false);
+    Program p(folder.path());
+    Window& w = p.start();
+    const QScreen* screen = w.form.screen();
+    ASSERT_NE(screen, nullptr);
+    if (const QString seen = qEnvironmentVariable("VANTARO_TEST_SCREEN"); !seen.isEmpty()) {
+        ASSERT_EQ(QStringLiteral("%1x%2").arg(screen->size().width()).arg(screen->size().height()), seen);
+    }
+    const QRect area = screen->availableGeometry();
+    const Twips t = Twips::forScreen();
+    for (const bool expanded : {false, true, false}) {
+        if (expanded != (w.core.expandedView() != 0)) QTest::mouseClick(w.Command5, Qt::LeftButton);
+        SCOPED_TRACE(expanded ? "expanded" : "compact");
+        // Upright, frame and all; across, the client area (at twice the scale the window is as wide as
+        // the screen, and its side borders may not fit).
+        const QRect outer = w.form.frameGeometry();
+        EXPECT_TRUE(outer.top() >= area.top() && outer.bottom() <= area.bottom())
+            << "window " << outer.top() << " to " << outer.bottom() << " on " << area.height();
+        EXPECT_TRUE(w.form.geometry().left() >= area.left() && w.form.geometry().right() <= area.right());
+        EXPECT_LT(w.List1->visualItemRect(w.List1->item(2)).bottom(), w.List1->viewport()->height());
+        const int made =
+            t.px((expanded ? Form1::kExpandedHeight : Form1::kCompactHeight) - Form1::kNonClientHeight);
+        const bool room = made + outer.height() - w.form.height() <= area.height();
+        EXPECT_EQ(w.List1->geometry() == t.rect(-15, 0, 9615, 2400), room);
+        EXPECT_EQ(w.form.height() == made, room);
+        if (!expanded) continue;
+        for (const QPushButton* bottom : {w.Command9, w.Command6}) {
+            EXPECT_TRUE(bottom->isVisible());
+            EXPECT_TRUE(w.form.rect().contains(bottom->geometry()));
+            EXPECT_GE(bottom->y(), w.Text3->geometry().bottom());
+        }
+        EXPECT_EQ(w.Text3->geometry() == t.rect(0, 8010, 9585, 2715), room);
+        EXPECT_EQ(w.Command9->geometry() == t.rect(5820, 10740, 1215, 375), room);
+        w.Text3->setPlainText(QStringLiteral("one\ntwo\nthree\nfour"));
+        QTextCursor third(w.Text3->document()->findBlockByNumber(2));
+        EXPECT_LE(w.Text3->cursorRect(third).bottom(), w.Text3->viewport()->height());
+    }
 }
 
 TEST_F(WindowTest, AFirstStartWritesTheFirstRunSettings) {
