@@ -201,6 +201,9 @@ bool ProgramCore::listOutputs(std::optional<std::int16_t> stored) {
 }
 
 bool ProgramCore::selectOutput(int position) {
+    // The device open and working is left as it is: opening it again would drop the connections
+    // made to its port elsewhere (a patchbay), and there is nothing new to store.
+    if (outputPort_.isOpenAt(position)) return true;
     const OutputPort::Opened opened = outputPort_.select(position);
     if (opened == OutputPort::Opened::NotListed) return false;
     showOutputs();

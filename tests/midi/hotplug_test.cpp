@@ -175,16 +175,17 @@ TEST_F(OwnServer, QuickServerRestartsAreSurvivedAndTheOutputPlaysAgain) {
 }
 
 TEST_F(OwnServer, AStalledServerIsNeverWaitedForAndIsUsedAgainOnceItAnswers) {
-    test::JackPeer peer("vt-st-peer", 1, 1, server.name()); // synth and keyboard
+    test::JackPeer peer("vt-st-peer", 2, 1, server.name()); // two synths and a keyboard
     test::TempFolder folder;
     ASSERT_TRUE(writeSetting(folder / "jmconfig.ini", "Midi", "DeviceName", "vt-st-peer:in0"));
     MidiProgram p(folder.path());
     p.rig->start();
     ASSERT_TRUE(p.connected());
-    const int synth = p.rig->outputPort().chosenDevice();
+    const int synth = p.outputPosition("vt-st-peer:in1");
+    ASSERT_GE(synth, 0);
     p.route("vt-st-peer:out0");
 
-    // Picking the synth again while the server hangs: refused once the bound has passed, and
+    // Picking the other synth while the server hangs: refused once the bound has passed, and
     // whatever is asked next is refused at once.
     server.freeze();
     p.rig->selectOutput(synth);
@@ -196,12 +197,12 @@ TEST_F(OwnServer, AStalledServerIsNeverWaitedForAndIsUsedAgainOnceItAnswers) {
     p.rig->checkDevices();
     EXPECT_FALSE(p.rig->midiSender().isOpen());
 
-    // It answers again: the synth is opened again, and the keyboard routed again.
+    // It answers again: the synth picked last is opened, and the keyboard routed again.
     server.resume();
     ASSERT_TRUE(p.settle([&] { return p.connected(); }));
     EXPECT_TRUE(p.settle([&] {
         peer.send(0, {0x90, 62, 1});
-        return peer.received().size() >= 1;
+        return peer.received(1).size() >= 1;
     }));
     p.rig->shutDown();
 }

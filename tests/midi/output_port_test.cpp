@@ -34,8 +34,8 @@ TEST(OutputChoice, FailedDevicesAreSkippedUntilOneOpensAndTheChoiceIsStored) {
     // A settings file that cannot be written: the choice still opens, the user is told once.
     std::filesystem::remove(folder / "jmconfig.ini");
     std::filesystem::create_directory(folder / "jmconfig.ini");
-    EXPECT_TRUE(rig->selectOutput(2));
-    EXPECT_TRUE(rig->selectOutput(2));
+    EXPECT_TRUE(rig->selectOutput(0)); // fails, and on to device 2 again
+    EXPECT_TRUE(rig->selectOutput(0));
     EXPECT_TRUE(rig->midiSender().isOpen());
     EXPECT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_FALSE(rig->selectOutput(3)) << "not in the list";
@@ -151,6 +151,7 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
               "Connected to the MIDI output \"Synth\".\r\nThe MIDI output \"Synth\" has gone.\r\n");
     EXPECT_EQ(rig->sendShortMessage(0x403C90), 0);
     rig->checkDevices();               // nothing changed: nothing more
+    EXPECT_TRUE(rig->selectOutput(0)); // picked again while open: left as it is
     EXPECT_EQ(api.opened.size(), 2u);
 }
 
