@@ -22,6 +22,8 @@ SettingsStore storeFor(const CoreOptions& o) {
 }
 
 constexpr std::uint64_t kNotShown = std::uint64_t{1} << 32;
+// Follows the name of a chosen output device that is away.
+constexpr std::string_view kAbsentMark = " (not present)";
 constexpr std::string_view kLoadFailureQuestion = "Error opening config file.  Delete config?";
 
 } // namespace
@@ -166,6 +168,10 @@ void ProgramCore::storeDevice(const SettingKey& number, int position, const std:
 void ProgramCore::showOutputs() {
     std::vector<std::string> entries = outputPort_.entries();
     const int shown = outputPort_.shownEntry();
+    // A chosen device that is away says so in its entry; the stored name stays the bare name.
+    if (!outputPort_.chosenName().empty() && !outputPort_.chosenPresent() && shown >= 0 &&
+        shown < static_cast<int>(entries.size()))
+        entries[static_cast<std::size_t>(shown)] += kAbsentMark;
     if (entries != shownOutputs_) {
         views_.outputs.clear();
         for (const std::string& entry : entries)
@@ -195,6 +201,9 @@ bool ProgramCore::listOutputs(std::optional<std::int16_t> stored) {
 }
 
 bool ProgramCore::selectOutput(int position) {
+    // The device open and working is left as it is: opening it again would drop the connections
+    // made to its port elsewhere (a patchbay), and there is nothing new to store.
+    if (outputPort_.isOpenAt(position)) return true;
     const OutputPort::Opened opened = outputPort_.select(position);
     if (opened == OutputPort::Opened::NotListed) return false;
     showOutputs();
@@ -272,8 +281,10 @@ void ProgramCore::refreshJoysticks() {
 void ProgramCore::checkDevices() {
     refreshJoysticks();
     const DeviceChange change = midiSender_.api().devicesChanged();
-    if (change.serverStopped) messageLog_.appendLine("The JACK server has stopped.");
-    if (change.serverRunning) messageLog_.appendLine("The JACK server is running.");
+    // Device lines go in front, as the engine's do, where the log is read from.
+    if (change.serverStopped) messageLog_.prependLine("The JACK server has stopped.");
+    if (change.serverRunning) messageLog_.prependLine("The JACK server is running.");
+    const bool wasPresent = outputPort_.chosenPresent();
     if (change.lost) {
         outputPort_.lose();
         routing_.suspend();
@@ -282,8 +293,11 @@ void ProgramCore::checkDevices() {
     const int before = outputPort_.chosenDevice();
     const bool reconnected = outputPort_.refresh(change.restarted);
     showOutputs();
-    if (reconnected)
-        messageLog_.appendLine("Connected to the MIDI output \"" + outputPort_.chosenName() + "\".");
+    const std::string quoted = "\"" + outputPort_.chosenName() + "\"";
+    // A server that stopped took the output with it and has said so already.
+    if (wasPresent && !outputPort_.chosenPresent() && !change.serverStopped)
+        messageLog_.prependLine("The MIDI output " + quoted + " has gone.");
+    if (reconnected) messageLog_.prependLine("Connected to the MIDI output " + quoted + ".");
     if (outputPort_.chosenPresent() && outputPort_.chosenDevice() != before)
         storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
     routing_.refresh(change.restarted);

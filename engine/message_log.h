@@ -1,6 +1,6 @@
 #pragma once
-// The message log shown in the expanded view. The engine puts its lines in front,
-// routing appends at the end; both keep it to kLimit characters.
+// The message log shown in the expanded view. The engine and the device checks put their lines
+// in front, routing appends at the end; all keep it to kLimit characters.
 #include <cstdint>
 #include <string>
 #include <string_view>

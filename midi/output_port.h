@@ -57,6 +57,10 @@ public:
     // and port numbers; empty when none was chosen.
     const std::string& chosenName() const { return wantedName_; }
     bool chosenPresent() const { return wantedPresent_; }
+    // The entry at position is the device open now, and it is there.
+    bool isOpenAt(int position) const {
+        return position == chosenDevice_ && wantedPresent_ && sender_.isOpen();
+    }
     MmResult lastResult() const { return lastResult_; }
 
 private:

@@ -130,7 +130,9 @@ TEST(Alsa, TheChosenOutputBackUnderAnotherNumberIsConnectedAgainAndNewPortsAreLi
     synth = SeqClient::again("vt-synth", old, fillers);
     ASSERT_NE(synth->client(), old);
     ASSERT_TRUE(p.settle([&] { return p.connected() && synth->hasSender(); }, 30000));
-    EXPECT_EQ(p.rig->messageLog().text(), "Connected to the MIDI output \"vt-synth:in\".\r\n");
+    EXPECT_EQ(
+        p.rig->messageLog().text(),
+        "Connected to the MIDI output \"vt-synth:in\".\r\nThe MIDI output \"vt-synth:in\" has gone.\r\n");
     ASSERT_EQ(p.rig->sendShortMessage(packed({0x90, 60, 100})), 0);
     EXPECT_TRUE(test::waitUntil(
         [&] {

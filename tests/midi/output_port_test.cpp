@@ -34,8 +34,8 @@ TEST(OutputChoice, FailedDevicesAreSkippedUntilOneOpensAndTheChoiceIsStored) {
     // A settings file that cannot be written: the choice still opens, the user is told once.
     std::filesystem::remove(folder / "jmconfig.ini");
     std::filesystem::create_directory(folder / "jmconfig.ini");
-    EXPECT_TRUE(rig->selectOutput(2));
-    EXPECT_TRUE(rig->selectOutput(2));
+    EXPECT_TRUE(rig->selectOutput(0)); // fails, and on to device 2 again
+    EXPECT_TRUE(rig->selectOutput(0));
     EXPECT_TRUE(rig->midiSender().isOpen());
     EXPECT_EQ(rig.ui.messages.size(), 1u);
     EXPECT_FALSE(rig->selectOutput(3)) << "not in the list";
@@ -132,8 +132,10 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     api.names = {"Drums", kVirtualOutputName};
     api.open.clear(); // its port is gone
     rig->checkDevices();
-    EXPECT_EQ(rig.views.outputs.entries, (std::vector<std::string>{"Drums", kVirtualOutputName, "Synth"}));
+    EXPECT_EQ(rig.views.outputs.entries,
+              (std::vector<std::string>{"Drums", kVirtualOutputName, "Synth (not present)"}));
     EXPECT_EQ(rig.views.outputs.current, 2);
+    EXPECT_EQ(rig->messageLog().text(), "The MIDI output \"Synth\" has gone.\r\n");
     EXPECT_EQ(rig->sendShortMessage(0x403C90), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(rig.ui.midiErrors.size(), 1u);
     EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth") << "never moved to another device";
@@ -145,9 +147,11 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     EXPECT_EQ(api.opened.back(), 0u);
     EXPECT_EQ(rig.views.outputs.entries.size(), 3u);
     EXPECT_EQ(rig.views.outputs.current, 0);
-    EXPECT_EQ(rig->messageLog().text(), "Connected to the MIDI output \"Synth\".\r\n");
+    EXPECT_EQ(rig->messageLog().text(),
+              "Connected to the MIDI output \"Synth\".\r\nThe MIDI output \"Synth\" has gone.\r\n");
     EXPECT_EQ(rig->sendShortMessage(0x403C90), 0);
-    rig->checkDevices(); // nothing changed: nothing more
+    rig->checkDevices();               // nothing changed: nothing more
+    EXPECT_TRUE(rig->selectOutput(0)); // picked again while open: left as it is
     EXPECT_EQ(api.opened.size(), 2u);
 }
 
@@ -161,6 +165,10 @@ TEST(OutputChoice, AStoredNameWinsOverTheNumberAndIsWaitedFor) {
     rig->start();
     EXPECT_TRUE(api.opened.empty()) << "the stored name is not there yet: nothing else is opened";
     EXPECT_EQ(rig.views.outputs.current, 2);
+    EXPECT_EQ(rig.views.outputs.entries[2], "Synth (not present)");
+    EXPECT_TRUE(rig->selectOutput(2)); // the marked entry picked: still waited for, name kept bare
+    EXPECT_TRUE(api.opened.empty());
+    EXPECT_EQ(readSetting(ini, "Midi", "DeviceName"), "Synth");
 
     api.names = {"Drums", "Synth", kVirtualOutputName};
     rig->checkDevices();
