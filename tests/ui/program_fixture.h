@@ -54,8 +54,9 @@ inline void writeFile(const std::filesystem::path& p, const std::string& bytes) 
     putBytes(p, bytes);
 }
 
-// Finds the button with this caption on the modal window that opens next and clicks it. The
-// window's caption and the texts of its labels are kept for the test to check.
+// Finds the button with this caption on the modal window that opens next and clicks it; with no
+// caption, presses Enter there instead. The window's caption and the texts of its labels are kept
+// for the test to check.
 class ModalAnswer {
 public:
     explicit ModalAnswer(QString caption, int waitMs = 0, std::function<void(QWidget*)> first = {})
@@ -81,6 +82,11 @@ private:
             }
             if (first_) first_(modal);
             if (waitMs_ > 0) QTest::qWait(waitMs_);
+            if (caption_.isEmpty()) {
+                answered_ = true;
+                QTest::keyClick(modal, Qt::Key_Return);
+                return;
+            }
             for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {
                 if (b->text() == caption_) {
                     answered_ = true;

@@ -309,6 +309,13 @@ TEST_F(WindowTest, DeleteAsksAndAlwaysStopsAsking) {
     }
     EXPECT_EQ(w.actionList.actionCount, 4);
     {
+        // Enter is the key that adds: on the question it answers No.
+        ModalAnswer enter{QString()};
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        EXPECT_TRUE(enter.answered());
+    }
+    EXPECT_EQ(w.actionList.actionCount, 4);
+    {
         ModalAnswer yes(QStringLiteral("&Yes"));
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         EXPECT_TRUE(yes.answered());
