@@ -17,10 +17,13 @@ inline void PrintTo(const ActionRecord& a, std::ostream* os) {
         return std::string(text, std::to_chars(text, text + sizeof text, v).ptr); // shortest exact form
     };
     const auto values = [](const auto& list) {
-        std::string text;
-        for (const auto v : list)
-            text += (text.empty() ? "" : " ") + std::to_string(v);
-        return "[" + text + "]";
+        std::string text = "[";
+        for (const auto v : list) {
+            if (text.size() > 1) text += ' ';
+            text += std::to_string(v);
+        }
+        text += ']';
+        return text;
     };
     *os << "{axisMask=" << a.axisMask << " buttonMask=" << a.buttonMask << " channel=" << a.channel
         << " dataNumber=" << a.dataNumber << " increment=" << real(a.increment)
