@@ -291,13 +291,18 @@ void ProgramCore::checkDevices() {
     }
     if (!change.changed && !change.restarted) return;
     const int before = outputPort_.chosenDevice();
-    const bool reconnected = outputPort_.refresh(change.restarted);
+    const OutputPort::Refreshed refreshed = outputPort_.refresh(change.restarted);
     showOutputs();
     const std::string quoted = "\"" + outputPort_.chosenName() + "\"";
     // A server that stopped took the output with it and has said so already.
     if (wasPresent && !outputPort_.chosenPresent() && !change.serverStopped)
         messageLog_.prependLine("The MIDI output " + quoted + " has gone.");
-    if (reconnected) messageLog_.prependLine("Connected to the MIDI output " + quoted + ".");
+    if (refreshed == OutputPort::Refreshed::Reopened)
+        messageLog_.prependLine("Connected to the MIDI output " + quoted + ".");
+    // Told once; choosing it in the list tries again.
+    if (refreshed == OutputPort::Refreshed::ReopenFailed)
+        messageLog_.prependLine("The MIDI output " + quoted + " is back, but it could not be opened (rc = " +
+                                std::to_string(outputPort_.lastResult()) + ").");
     if (outputPort_.chosenPresent() && outputPort_.chosenDevice() != before)
         storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
     routing_.refresh(change.restarted);

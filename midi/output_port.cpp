@@ -80,9 +80,9 @@ OutputPort::Opened OutputPort::select(int position, bool moveOn) {
     return opened;
 }
 
-bool OutputPort::refresh(bool restarted) {
+OutputPort::Refreshed OutputPort::refresh(bool restarted) {
     std::vector<std::string> names = readNames();
-    if (names == names_ && !restarted) return false;
+    if (names == names_ && !restarted) return Refreshed::Unchanged;
     const bool wasPresent = wantedPresent_;
     const std::string openEntry = wantedEntry_;
     names_ = std::move(names);
@@ -95,10 +95,11 @@ bool OutputPort::refresh(bool restarted) {
     chosenDevice_ = p;
     // The port it writes to is still there. (One that left and came back since the last look has
     // other sequencer numbers: it is a new port.)
-    if (p < 0 || (wasPresent && !restarted && sender_.isOpen() && wantedEntry_ == openEntry)) return false;
+    if (p < 0 || (wasPresent && !restarted && sender_.isOpen() && wantedEntry_ == openEntry))
+        return Refreshed::Unchanged;
     // Back after being away, or every port is new: open it again, and only it.
     lastResult_ = sender_.open(static_cast<std::uint32_t>(p));
-    return lastResult_ == MMSYSERR_NOERROR;
+    return lastResult_ == MMSYSERR_NOERROR ? Refreshed::Reopened : Refreshed::ReopenFailed;
 }
 
 void OutputPort::lose() {

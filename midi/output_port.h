@@ -39,8 +39,9 @@ public:
 
     // The devices may have changed: the list is read again. The wanted device keeps its entry
     // while it is away (after the real ones); when a device of its name is back, it is opened
-    // again, and only that one. True when that reconnection happened.
-    bool refresh(bool restarted);
+    // again, and only that one. Says whether that was tried and how it went (lastResult()).
+    enum class Refreshed { Unchanged, Reopened, ReopenFailed };
+    Refreshed refresh(bool restarted);
 
     // The MIDI system went away: the output is closed; the device stays wanted.
     void lose();

@@ -153,6 +153,24 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     rig->checkDevices();               // nothing changed: nothing more
     EXPECT_TRUE(rig->selectOutput(0)); // picked again while open: left as it is
     EXPECT_EQ(api.opened.size(), 2u);
+
+    // Gone again, and back refusing to open: said once in front, and picking it tries again.
+    api.names = {"Drums", kVirtualOutputName};
+    api.open.clear();
+    rig->checkDevices();
+    api.names = {"Synth", "Drums", kVirtualOutputName};
+    api.openResults = {MMSYSERR_ALLOCATED};
+    rig->checkDevices();
+    rig->checkDevices();
+    EXPECT_FALSE(rig->midiSender().isOpen());
+    EXPECT_EQ(rig->messageLog().text().rfind(
+                  "The MIDI output \"Synth\" is back, but it could not be opened (rc = 4).\r\n"
+                  "The MIDI output \"Synth\" has gone.\r\nConnected",
+                  0),
+              0u);
+    api.openResults.clear();
+    EXPECT_TRUE(rig->selectOutput(0));
+    EXPECT_TRUE(rig->midiSender().isOpen());
 }
 
 TEST(OutputChoice, AStoredNameWinsOverTheNumberAndIsWaitedFor) {
