@@ -302,7 +302,8 @@ void ProgramCore::checkDevices() {
     // Told once; choosing it in the list tries again.
     if (refreshed == OutputPort::Refreshed::ReopenFailed)
         messageLog_.prependLine("The MIDI output " + quoted + " is back, but it could not be opened (rc = " +
-                                std::to_string(outputPort_.lastResult()) + ").");
+                                std::to_string(outputPort_.lastResult()) +
+                                "): choose it in Midi Out to try again.");
     if (outputPort_.chosenPresent() && outputPort_.chosenDevice() != before)
         storeDevice(settings::midiDevice, outputPort_.chosenDevice(), outputPort_.chosenName());
     routing_.refresh(change.restarted);

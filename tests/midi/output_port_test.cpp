@@ -163,10 +163,11 @@ TEST(OutputChoice, TheChosenDeviceIsFollowedByItsNameWhilePortsComeAndGo) {
     rig->checkDevices();
     rig->checkDevices();
     EXPECT_FALSE(rig->midiSender().isOpen());
-    EXPECT_EQ(rig->messageLog().text().rfind(
-                  "The MIDI output \"Synth\" is back, but it could not be opened (rc = 4).\r\n"
-                  "The MIDI output \"Synth\" has gone.\r\nConnected",
-                  0),
+    EXPECT_EQ(rig->messageLog().text().rfind("The MIDI output \"Synth\" is back, but it could not be opened "
+                                             "(rc = 4): choose it in Midi Out to try "
+                                             "again.\r\n"
+                                             "The MIDI output \"Synth\" has gone.\r\nConnected",
+                                             0),
               0u);
     api.openResults.clear();
     EXPECT_TRUE(rig->selectOutput(0));
